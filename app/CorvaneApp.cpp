@@ -1,0 +1,42 @@
+#include "app/CorvaneApp.h"
+
+#include "app/Settings.h"
+#include "convert/OptionsDialog.h"
+#include "ui/CorvaneDlg.h"
+
+#include <wx/image.h>
+
+// Static objects, in the order they come into being.
+const TheAppRef theApp;
+wxString g_szFormat = "mp3";
+wxString g_szBitrate = "128k";
+wxString g_szConverterDir;
+wxWeakRef<COptionsDialog> g_optionsDlg;
+
+CCorvaneApp* TheAppRef::operator->() const {
+    return static_cast<CCorvaneApp*>(wxApp::GetInstance());
+}
+CCorvaneApp& TheAppRef::operator*() const { return *operator->(); }
+
+CCorvaneApp::CCorvaneApp() {
+    // No application name of its own: message boxes without a caption show
+    // the executable's name, which wxWidgets takes from argv[0].
+}
+
+bool CCorvaneApp::OnInit() {
+    // No command-line arguments are used, so the base parser is skipped.
+    wxInitAllImageHandlers();
+    return true;
+}
+
+int CCorvaneApp::OnRun() {
+    {
+        CCorvaneDlg dlg;
+        SetMainDialog(&dlg);
+        SetTopWindow(&dlg);
+        dlg.ShowModal();
+        SetMainDialog(nullptr);
+        SetTopWindow(nullptr);
+    }
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "app/CorvaneApp.h"
+
+wxIMPLEMENT_APP(CCorvaneApp);

@@ -1,0 +1,70 @@
+#include "controls/AboutDlg.h"
+
+#include "platform/Paths.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Resource.h"
+
+#include <wx/brush.h>
+#include <wx/filename.h>
+
+wxString ThanksFilePath() {
+    const wxString beside = wxString::FromUTF8(platform::ExecutableDir() + "thanks.txt");
+    if (wxFileName::FileExists(beside)) {
+        return beside;
+    }
+    const wxString installed = wxString::FromUTF8(platform::InstalledDataDir() + "thanks.txt");
+    if (wxFileName::FileExists(installed)) {
+        return installed;
+    }
+    return beside; // the panel then says that it can't be read
+}
+
+CAboutDlg::CAboutDlg(wxWindow* owner) {
+    const auto& t = ui::AboutDialogTemplate();
+    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    ui::BuildDialog(this, t, [](wxWindow* parent, const ui::ControlTemplate& c) {
+        return CRichtextctrl1::CreateControl(parent, c.id);
+    });
+    m_richText.Attach(FindWindow(IDC_RICHTEXT));
+    m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
+    SetBackgroundColour(m_pBkBrush->GetColour());
+    for (wxWindow* child : GetChildren()) {
+        if (child->GetId() != IDC_RICHTEXT) {
+            child->SetBackgroundColour(m_pBkBrush->GetColour());
+        }
+    }
+    SetEscapeId(wxID_NONE);
+    Bind(wxEVT_ACTIVATE, &CAboutDlg::OnActivate, this);
+    Bind(wxEVT_CHAR_HOOK, &CAboutDlg::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+        if (IsModal()) {
+            EndModal(wxID_CANCEL);
+        } else {
+            Hide();
+        }
+    });
+    CentreOnParent();
+}
+
+void CAboutDlg::OnActivate(wxActivateEvent& e) {
+    e.Skip();
+    m_richText.put_FileName(ThanksFilePath());
+    ++m_loads;
+}
+
+const wxBrush* CAboutDlg::OnCtlColor(int kind) const {
+    return kind >= 0 && kind <= 7 ? m_pBkBrush.get() : nullptr;
+}
+
+void CAboutDlg::OnCharHook(wxKeyEvent& e) {
+    if (e.GetKeyCode() == WXK_ESCAPE) {
+        if (IsModal()) {
+            EndModal(wxID_CANCEL);
+        } else {
+            Hide();
+        }
+        return;
+    }
+    e.Skip();
+}

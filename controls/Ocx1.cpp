@@ -1,0 +1,180 @@
+#include "controls/Ocx1.h"
+
+#include <wx/button.h>
+#include <wx/mediactrl.h>
+#include <wx/sizer.h>
+#include <wx/slider.h>
+#include <wx/stattext.h>
+
+namespace {
+
+constexpr int kDefaultVolume = 50;
+
+wxString FormatTime(wxLongLong ms) {
+    const long s = static_cast<long>(ms.GetValue() / 1000);
+    return wxString::Format("%ld:%02ld", s / 60, s % 60);
+}
+
+} // namespace
+
+PlayerPanel::PlayerPanel(wxWindow* parent, int id)
+    : wxPanel(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_SIMPLE),
+      m_timer(this) {
+    m_play = new wxButton(this, wxID_ANY, "Pause");
+    m_play->SetMinSize(m_play->GetBestSize()); // room for either label
+    m_stop = new wxButton(this, wxID_ANY, "Stop");
+    m_position = new wxSlider(this, wxID_ANY, 0, 0, 1000);
+    m_time = new wxStaticText(this, wxID_ANY, "0:00 / 0:00");
+    m_volume = new wxSlider(this, wxID_ANY, kDefaultVolume, 0, 100, wxDefaultPosition,
+                            wxSize(70, -1));
+    m_volume->SetToolTip("Volume");
+    CreateMedia();
+    Arrange();
+
+    m_play->Bind(wxEVT_BUTTON, &PlayerPanel::OnPlayPause, this);
+    m_stop->Bind(wxEVT_BUTTON, &PlayerPanel::OnStop, this);
+    m_position->Bind(wxEVT_SLIDER, &PlayerPanel::OnSeek, this);
+    m_volume->Bind(wxEVT_SLIDER, &PlayerPanel::OnVolume, this);
+    Bind(wxEVT_TIMER, &PlayerPanel::OnTimer, this);
+    UpdateControls();
+}
+
+bool PlayerPanel::CreateMedia() {
+    auto* media = new wxMediaCtrl();
+    // Audio only: the media window itself needs no room.
+    if (!media->Create(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxSize(1, 1), 0,
+                       wxMEDIABACKEND_GSTREAMER)) {
+        delete media; // NOLINT(cppcoreguidelines-owning-memory): never got a parent
+        m_media = nullptr;
+        return false;
+    }
+    m_media = media;
+    m_media->Hide();
+    m_media->Bind(wxEVT_MEDIA_LOADED, &PlayerPanel::OnLoaded, this);
+    return true;
+}
+
+void PlayerPanel::Arrange() {
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(m_play, 0, wxALIGN_CENTER_VERTICAL | wxALL, 2);
+    row->Add(m_stop, 0, wxALIGN_CENTER_VERTICAL | wxALL, 2);
+    row->Add(m_position, 1, wxALIGN_CENTER_VERTICAL | wxALL, 2);
+    row->Add(m_time, 0, wxALIGN_CENTER_VERTICAL | wxALL, 4);
+    row->Add(m_volume, 0, wxALIGN_CENTER_VERTICAL | wxALL, 2);
+    SetSizer(row);
+}
+
+void PlayerPanel::SetURL(const wxString& path) {
+    if (m_media == nullptr) {
+        m_url = path;
+        return;
+    }
+    m_timer.Stop();
+    if (path.empty()) {
+        // Stop alone keeps the file open in the pipeline; a fresh media
+        // control lets go of it.
+        if (!m_url.empty() || m_loaded) {
+            m_media->Stop();
+            m_media->Destroy();
+            m_media = nullptr;
+            CreateMedia();
+        }
+        m_url.clear();
+        m_loaded = false;
+        UpdateControls();
+        return;
+    }
+    if (!m_url.empty()) {
+        SetURL(wxString());
+    }
+    m_url = path;
+    m_loaded = false;
+    m_media->Load(path);
+    UpdateControls();
+}
+
+void PlayerPanel::OnLoaded(wxMediaEvent& /*e*/) {
+    if (m_media == nullptr || m_url.empty()) {
+        return;
+    }
+    m_loaded = true;
+    m_media->SetVolume(m_volume->GetValue() / 100.0); // takes effect only once loaded
+    m_media->Play();                                  // autoStart
+    m_timer.Start(250);
+    UpdateControls();
+}
+
+bool PlayerPanel::IsPlaying() const {
+    return m_media != nullptr && m_media->GetState() == wxMEDIASTATE_PLAYING;
+}
+
+int PlayerPanel::Volume() const { return m_volume->GetValue(); }
+
+void PlayerPanel::OnPlayPause(wxCommandEvent& /*e*/) {
+    if (m_media == nullptr || !m_loaded) {
+        return;
+    }
+    if (IsPlaying()) {
+        m_media->Pause();
+    } else {
+        m_media->Play();
+        m_timer.Start(250);
+    }
+    UpdateControls();
+}
+
+void PlayerPanel::OnStop(wxCommandEvent& /*e*/) {
+    if (m_media != nullptr && m_loaded) {
+        m_media->Stop();
+        m_media->Seek(0);
+    }
+    UpdateControls();
+}
+
+void PlayerPanel::OnSeek(wxCommandEvent& /*e*/) {
+    if (m_media == nullptr || !m_loaded) {
+        return;
+    }
+    const wxFileOffset len = m_media->Length();
+    if (len > 0) {
+        m_media->Seek(len * m_position->GetValue() / 1000);
+    }
+}
+
+void PlayerPanel::OnVolume(wxCommandEvent& /*e*/) {
+    if (m_media != nullptr && m_loaded) {
+        m_media->SetVolume(m_volume->GetValue() / 100.0);
+    }
+}
+
+void PlayerPanel::OnTimer(wxTimerEvent& /*e*/) { UpdateControls(); }
+
+void PlayerPanel::UpdateControls() {
+    const bool usable = m_media != nullptr && m_loaded;
+    m_play->Enable(usable);
+    m_stop->Enable(usable);
+    m_position->Enable(usable);
+    m_play->SetLabel(IsPlaying() ? "Pause" : "Play");
+    if (!usable) {
+        m_position->SetValue(0);
+        m_time->SetLabel("0:00 / 0:00");
+        return;
+    }
+    const wxFileOffset len = m_media->Length();
+    const wxFileOffset pos = m_media->Tell();
+    if (len > 0) {
+        m_position->SetValue(static_cast<int>(pos * 1000 / len));
+    }
+    m_time->SetLabel(FormatTime(pos) + " / " + FormatTime(len));
+    Layout();
+}
+
+wxWindow* COcx1::CreateControl(wxWindow* parent, int id) { return new PlayerPanel(parent, id); }
+
+void COcx1::Attach(wxWindow* control) { m_panel = dynamic_cast<PlayerPanel*>(control); }
+
+void COcx1::put_URL(const wxString& url) {
+    if (m_panel) {
+        m_panel->SetURL(url);
+    }
+}

@@ -1,0 +1,63 @@
+// The embedded player: a media control with the transport controls drawn by
+// the program (play/pause, stop, position with times, volume).
+#pragma once
+
+#include <wx/panel.h>
+#include <wx/string.h>
+#include <wx/timer.h>
+#include <wx/weakref.h>
+
+class wxMediaCtrl;
+class wxMediaEvent;
+class wxButton;
+class wxSlider;
+class wxStaticText;
+
+class PlayerPanel : public wxPanel {
+  public:
+    PlayerPanel(wxWindow* parent, int id);
+
+    bool HasMedia() const { return m_media != nullptr; }
+    // Loads `path` and plays it as soon as it is loaded; "" stops and lets
+    // go of whatever was loaded, so no file stays open.
+    void SetURL(const wxString& path);
+    const wxString& URL() const { return m_url; }
+    bool IsPlaying() const;
+    int Volume() const; // 0..100
+
+  private:
+    bool CreateMedia();
+    void OnLoaded(wxMediaEvent& e);
+    void OnPlayPause(wxCommandEvent& e);
+    void OnStop(wxCommandEvent& e);
+    void OnSeek(wxCommandEvent& e);
+    void OnVolume(wxCommandEvent& e);
+    void OnTimer(wxTimerEvent& e);
+    void UpdateControls();
+    void Arrange();
+
+    wxMediaCtrl* m_media = nullptr;
+    wxButton* m_play = nullptr;
+    wxButton* m_stop = nullptr;
+    wxSlider* m_position = nullptr;
+    wxStaticText* m_time = nullptr;
+    wxSlider* m_volume = nullptr;
+    wxTimer m_timer;
+    wxString m_url;
+    bool m_loaded = false;
+};
+
+class COcx1 {
+  public:
+    // Creates the player; the panel works without a media backend too.
+    static wxWindow* CreateControl(wxWindow* parent, int id);
+
+    void Attach(wxWindow* control);
+    bool HasControl() const { return m_panel.get() != nullptr && m_panel->HasMedia(); }
+    void put_URL(const wxString& url);
+    wxString get_URL() const { return m_panel ? m_panel->URL() : wxString(); }
+    PlayerPanel* panel() const { return m_panel.get(); }
+
+  private:
+    wxWeakRef<PlayerPanel> m_panel;
+};

@@ -1,0 +1,102 @@
+#include "convert/OptionsDialog.h"
+
+#include "app/Settings.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Resource.h"
+
+#include <wx/brush.h>
+#include <wx/button.h>
+#include <wx/combobox.h>
+
+int FindStringPrefix(const wxComboBox* list, int start, const wxString& text) {
+    const int n = static_cast<int>(list->GetCount());
+    if (n == 0) {
+        return -1;
+    }
+    const wxString want = text.Lower();
+    for (int k = 1; k <= n; ++k) {
+        const int i = ((start < 0 ? -1 : start) + k) % n;
+        if (list->GetString(static_cast<unsigned>(i)).Lower().StartsWith(want)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void SelectString(wxComboBox* list, int start, const wxString& text) {
+    const int i = FindStringPrefix(list, start, text);
+    if (i >= 0) {
+        list->SetSelection(i);
+    }
+}
+
+COptionsDialog::COptionsDialog(wxWindow* owner) {
+    const auto& t = ui::OptionsDialogTemplate();
+    // Placed at the top-left corner, where the template puts it.
+    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxPoint(0, 0), wxDefaultSize,
+           wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
+    ui::BuildDialog(this, t, nullptr);
+    SetEscapeId(wxID_NONE);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedOk(); }, IDC_OK);
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, IDC_CANCEL);
+    Bind(wxEVT_SHOW, &COptionsDialog::OnShowWindow, this);
+    Bind(wxEVT_CHAR_HOOK, &COptionsDialog::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
+        if (e.CanVeto()) {
+            e.Veto(); // closing only hides it; the main dialog destroys it
+            OnCancel();
+        } else {
+            Destroy();
+        }
+    });
+    OnInitDialog();
+}
+
+bool COptionsDialog::OnInitDialog() {
+    m_pBkBrush = std::make_unique<wxBrush>(wxColour(255, 255, 255));
+    SetBackgroundColour(m_pBkBrush->GetColour());
+    for (wxWindow* child : GetChildren()) {
+        child->SetBackgroundColour(m_pBkBrush->GetColour());
+    }
+    SelectString(FormatList(), 0, "mp3");
+    SelectString(BitrateList(), 0, "128k");
+    return true;
+}
+
+void COptionsDialog::OnBnClickedOk() {
+    g_szFormat = FormatList()->GetValue();
+    g_szBitrate = BitrateList()->GetValue();
+    Hide();
+}
+
+void COptionsDialog::OnCancel() { Hide(); }
+
+void COptionsDialog::OnShowWindow(wxShowEvent& e) {
+    e.Skip();
+    SelectString(FormatList(), 0, g_szFormat);
+    SelectString(BitrateList(), 0, g_szBitrate);
+}
+
+const wxBrush* COptionsDialog::OnCtlColor(int kind) const {
+    return kind >= 0 && kind <= 7 ? m_pBkBrush.get() : nullptr;
+}
+
+void COptionsDialog::OnCharHook(wxKeyEvent& e) {
+    if (e.GetKeyCode() == WXK_ESCAPE) {
+        OnCancel();
+        return;
+    }
+    if ((e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) &&
+        dynamic_cast<wxButton*>(FindFocus()) == nullptr) {
+        OnBnClickedOk(); // OK is the default button
+        return;
+    }
+    e.Skip();
+}
+
+wxComboBox* COptionsDialog::FormatList() const {
+    return static_cast<wxComboBox*>(FindWindow(IDC_FORMAT));
+}
+wxComboBox* COptionsDialog::BitrateList() const {
+    return static_cast<wxComboBox*>(FindWindow(IDC_BITRATE));
+}

@@ -1,0 +1,520 @@
+#include "platform/WaveIn.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace wavein {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The threaded main loop and its context, torn down in the right order.
+class Connection {
+  public:
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection() { Disconnect(); }
+
+    // Connects without autospawning a server: no server means no devices.
+    bool Connect() {
+        loop_ = pa_threaded_mainloop_new();
+        if (loop_ == nullptr) {
+            return false;
+        }
+        pa_proplist* props = pa_proplist_new();
+        pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Vestrel");
+        pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "vestrel");
+        pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
+        context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Vestrel",
+                                                props);
+        pa_proplist_free(props);
+        if (context_ == nullptr) {
+            return false;
+        }
+        pa_context_set_state_callback(context_, &Connection::OnContextState, this);
+        if (pa_threaded_mainloop_start(loop_) < 0) {
+            return false;
+        }
+        started_ = true;
+        Lock lock(loop_);
+        if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            return false;
+        }
+        for (;;) {
+            const pa_context_state_t st = pa_context_get_state(context_);
+            if (st == PA_CONTEXT_READY) {
+                return true;
+            }
+            if (!PA_CONTEXT_IS_GOOD(st)) {
+                return false;
+            }
+            pa_threaded_mainloop_wait(loop_);
+        }
+    }
+
+    void Disconnect() {
+        if (context_ != nullptr) {
+            if (started_) {
+                Lock lock(loop_);
+                pa_context_set_state_callback(context_, nullptr, nullptr);
+                pa_context_disconnect(context_);
+            }
+        }
+        if (loop_ != nullptr && started_) {
+            pa_threaded_mainloop_stop(loop_);
+        }
+        if (context_ != nullptr) {
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+        if (loop_ != nullptr) {
+            pa_threaded_mainloop_free(loop_);
+            loop_ = nullptr;
+        }
+        started_ = false;
+    }
+
+    // Waits for an operation, with the main loop locked by the caller.
+    void Wait(pa_operation* op) {
+        if (op == nullptr) {
+            return;
+        }
+        while (pa_operation_get_state(op) == PA_OPERATION_RUNNING) {
+            pa_threaded_mainloop_wait(loop_);
+        }
+        pa_operation_unref(op);
+    }
+
+    std::string LastError() const {
+        return context_ != nullptr ? pa_strerror(pa_context_errno(context_))
+                                   : "no sound server connection";
+    }
+
+    struct Lock {
+        explicit Lock(pa_threaded_mainloop* l) : l_(l) { pa_threaded_mainloop_lock(l_); }
+        ~Lock() { pa_threaded_mainloop_unlock(l_); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+        pa_threaded_mainloop* l_;
+    };
+
+    pa_threaded_mainloop* loop() const { return loop_; }
+    pa_context* context() const { return context_; }
+
+    std::function<void(const std::string&)> onFailure;
+
+  private:
+    static void OnContextState(pa_context* c, void* self) {
+        auto* conn = static_cast<Connection*>(self);
+        const pa_context_state_t st = pa_context_get_state(c);
+        if ((st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED) && conn->onFailure) {
+            conn->onFailure(std::string("the sound server connection was lost (") +
+                            pa_strerror(pa_context_errno(c)) + ")");
+        }
+        pa_threaded_mainloop_signal(conn->loop_, 0);
+    }
+
+    pa_threaded_mainloop* loop_ = nullptr;
+    pa_context* context_ = nullptr;
+    bool started_ = false;
+};
+
+std::mutex g_devicesMutex;
+std::vector<DeviceInfo> g_devices;
+
+} // namespace
+
+class Device {
+  public:
+    Device(Callback cb, std::uintptr_t instance) : cb_(cb), instance_(instance) {}
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+    ~Device() { Shutdown(); }
+
+    Result Open(const char* source, const WaveFormat& fmt) {
+        conn_.onFailure = [this](const std::string& why) { RaiseError(why); };
+        if (!conn_.Connect()) {
+            return kNoServer;
+        }
+        pa_sample_spec spec{};
+        spec.format = PA_SAMPLE_S16LE;
+        spec.rate = fmt.nSamplesPerSec;
+        spec.channels = static_cast<std::uint8_t>(fmt.nChannels);
+        if (fmt.wBitsPerSample != 16 || pa_sample_spec_valid(&spec) == 0) {
+            return kError;
+        }
+        frameBytes_ = fmt.nBlockAlign;
+        delivery_ = std::thread([this] { DeliveryLoop(); });
+
+        Connection::Lock lock(conn_.loop());
+        stream_ = pa_stream_new(conn_.context(), "Recording", &spec, nullptr);
+        if (stream_ == nullptr) {
+            return kError;
+        }
+        pa_stream_set_state_callback(stream_, &Device::OnStreamState, this);
+        pa_stream_set_read_callback(stream_, &Device::OnRead, this);
+        pa_buffer_attr attr{};
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.fragsize = fmt.nAvgBytesPerSec / 10; // ~100 ms per wake-up
+        const auto flags = static_cast<pa_stream_flags_t>(
+            PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+        if (pa_stream_connect_record(stream_, source, &attr, flags) < 0) {
+            return kBadDevice;
+        }
+        for (;;) {
+            const pa_stream_state_t st = pa_stream_get_state(stream_);
+            if (st == PA_STREAM_READY) {
+                break;
+            }
+            if (!PA_STREAM_IS_GOOD(st)) {
+                return kBadDevice;
+            }
+            pa_threaded_mainloop_wait(conn_.loop());
+        }
+        ready_ = true;
+        return kOk;
+    }
+
+    Result AddBuffer(WaveHeader* hdr) {
+        std::lock_guard<std::mutex> lk(m_);
+        hdr->dwFlags = (hdr->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+        hdr->dwBytesRecorded = 0;
+        queue_.push_back(hdr);
+        return kOk;
+    }
+
+    Result Start() {
+        {
+            std::lock_guard<std::mutex> lk(m_);
+            started_ = true;
+            lastData_ = Clock::now();
+        }
+        Connection::Lock lock(conn_.loop());
+        if (stream_ != nullptr && ready_) {
+            pa_operation* op = pa_stream_cork(stream_, 0, nullptr, nullptr);
+            if (op != nullptr) {
+                pa_operation_unref(op);
+            }
+        }
+        return kOk;
+    }
+
+    Result Stop() {
+        {
+            Connection::Lock lock(conn_.loop());
+            if (stream_ != nullptr && ready_ && PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) {
+                // Take what the server already captured before corking.
+                DrainLocked();
+                pa_operation* op = pa_stream_cork(stream_, 1, nullptr, nullptr);
+                if (op != nullptr) {
+                    pa_operation_unref(op);
+                }
+            }
+        }
+        std::unique_lock<std::mutex> lk(m_);
+        started_ = false;
+        if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
+            MarkDoneLocked(queue_.front());
+            queue_.pop_front();
+        }
+        return WaitDeliveredLocked(lk);
+    }
+
+    Result Reset() {
+        std::unique_lock<std::mutex> lk(m_);
+        started_ = false;
+        while (!queue_.empty()) {
+            MarkDoneLocked(queue_.front());
+            queue_.pop_front();
+        }
+        return WaitDeliveredLocked(lk);
+    }
+
+    double SecondsSinceData() {
+        std::lock_guard<std::mutex> lk(m_);
+        if (!started_) {
+            return 0.0;
+        }
+        return std::chrono::duration<double>(Clock::now() - lastData_).count();
+    }
+
+    bool HasQueued() {
+        std::lock_guard<std::mutex> lk(m_);
+        return !queue_.empty() || !done_.empty();
+    }
+
+    void Shutdown() {
+        if (conn_.loop() != nullptr && stream_ != nullptr) {
+            Connection::Lock lock(conn_.loop());
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_set_read_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        conn_.onFailure = nullptr;
+        conn_.Disconnect();
+        {
+            std::lock_guard<std::mutex> lk(m_);
+            closing_ = true;
+        }
+        cv_.notify_all();
+        if (delivery_.joinable()) {
+            delivery_.join();
+        }
+    }
+
+  private:
+    void MarkDoneLocked(WaveHeader* hdr) {
+        hdr->dwFlags = (hdr->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+        done_.push_back(hdr);
+        cv_.notify_all();
+    }
+
+    Result WaitDeliveredLocked(std::unique_lock<std::mutex>& lk) {
+        cv_.wait(lk, [this] { return (done_.empty() && delivering_ == 0) || closing_; });
+        return kOk;
+    }
+
+    void RaiseError(const std::string& why) {
+        std::lock_guard<std::mutex> lk(m_);
+        if (!errorRaised_) {
+            errorRaised_ = true;
+            error_ = why;
+            errorPending_ = true;
+            cv_.notify_all();
+        }
+    }
+
+    // The read callback's work: copy into the current buffer, nothing more.
+    void DrainLocked() {
+        const void* data = nullptr;
+        size_t nbytes = 0;
+        while (pa_stream_readable_size(stream_) > 0) {
+            if (pa_stream_peek(stream_, &data, &nbytes) < 0 || nbytes == 0) {
+                break;
+            }
+            Copy(static_cast<const std::uint8_t*>(data), nbytes);
+            pa_stream_drop(stream_);
+        }
+    }
+
+    void Copy(const std::uint8_t* data, size_t nbytes) {
+        std::lock_guard<std::mutex> lk(m_);
+        if (!started_) {
+            return;
+        }
+        lastData_ = Clock::now();
+        while (nbytes > 0 && !queue_.empty()) {
+            WaveHeader* hdr = queue_.front();
+            const size_t room = hdr->dwBufferLength - hdr->dwBytesRecorded;
+            const size_t n = std::min(room, nbytes);
+            if (data != nullptr) {
+                std::memcpy(hdr->lpData + hdr->dwBytesRecorded, data, n);
+                data += n;
+            } else {
+                std::memset(hdr->lpData + hdr->dwBytesRecorded, 0, n); // a hole: silence
+            }
+            hdr->dwBytesRecorded += static_cast<std::uint32_t>(n);
+            nbytes -= n;
+            if (hdr->dwBytesRecorded == hdr->dwBufferLength) {
+                queue_.pop_front();
+                MarkDoneLocked(hdr);
+            }
+        }
+        // With no buffer queued the audio is lost, as with any wave device.
+    }
+
+    void DeliveryLoop() {
+        std::unique_lock<std::mutex> lk(m_);
+        for (;;) {
+            cv_.wait(lk, [this] { return closing_ || !done_.empty() || errorPending_; });
+            if (closing_) {
+                return;
+            }
+            if (!done_.empty()) {
+                WaveHeader* hdr = done_.front();
+                done_.pop_front();
+                ++delivering_;
+                lk.unlock();
+                cb_(this, WIM_DATA, instance_, reinterpret_cast<std::uintptr_t>(hdr), 0);
+                lk.lock();
+                --delivering_;
+                cv_.notify_all();
+                continue;
+            }
+            if (errorPending_) {
+                errorPending_ = false;
+                const std::string why = error_;
+                ++delivering_;
+                lk.unlock();
+                cb_(this, WIM_ERROR, instance_, reinterpret_cast<std::uintptr_t>(why.c_str()), 0);
+                lk.lock();
+                --delivering_;
+                cv_.notify_all();
+            }
+        }
+    }
+
+    static void OnRead(pa_stream* /*s*/, size_t /*nbytes*/, void* self) {
+        static_cast<Device*>(self)->DrainLocked();
+    }
+
+    static void OnStreamState(pa_stream* s, void* self) {
+        auto* dev = static_cast<Device*>(self);
+        const pa_stream_state_t st = pa_stream_get_state(s);
+        if (dev->ready_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED)) {
+            dev->RaiseError(st == PA_STREAM_FAILED
+                                ? std::string("the recording stream failed (") +
+                                      pa_strerror(pa_context_errno(pa_stream_get_context(s))) + ")"
+                                : std::string("the recording device went away"));
+        }
+        pa_threaded_mainloop_signal(dev->conn_.loop(), 0);
+    }
+
+    Connection conn_;
+    pa_stream* stream_ = nullptr;
+    std::atomic<bool> ready_{false};
+    Callback cb_;
+    std::uintptr_t instance_;
+    std::uint32_t frameBytes_ = 4;
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<WaveHeader*> queue_;
+    std::deque<WaveHeader*> done_;
+    int delivering_ = 0;
+    bool started_ = false;
+    bool closing_ = false;
+    bool errorRaised_ = false;
+    bool errorPending_ = false;
+    std::string error_;
+    Clock::time_point lastData_{};
+    std::thread delivery_;
+};
+
+namespace {
+
+void CollectSource(pa_context* /*c*/, const pa_source_info* info, int eol, void* userdata) {
+    auto* out = static_cast<std::pair<std::vector<DeviceInfo>*, pa_threaded_mainloop*>*>(userdata);
+    if (eol != 0 || info == nullptr) {
+        pa_threaded_mainloop_signal(out->second, 0);
+        return;
+    }
+    // Monitors of outputs are not inputs a person picks to record a talk.
+    if (info->monitor_of_sink != PA_INVALID_INDEX) {
+        return;
+    }
+    DeviceInfo d;
+    d.name = info->name != nullptr ? info->name : "";
+    d.description = info->description != nullptr && *info->description != '\0'
+                        ? info->description
+                        : d.name;
+    out->first->push_back(std::move(d));
+}
+
+} // namespace
+
+unsigned waveInGetNumDevs() {
+    std::vector<DeviceInfo> found;
+    Connection conn;
+    if (conn.Connect()) {
+        Connection::Lock lock(conn.loop());
+        std::pair<std::vector<DeviceInfo>*, pa_threaded_mainloop*> ud{&found, conn.loop()};
+        conn.Wait(pa_context_get_source_info_list(conn.context(), &CollectSource, &ud));
+    }
+    std::lock_guard<std::mutex> lk(g_devicesMutex);
+    g_devices = std::move(found);
+    return static_cast<unsigned>(g_devices.size());
+}
+
+bool waveInGetDevName(unsigned dev, std::string& name) {
+    std::lock_guard<std::mutex> lk(g_devicesMutex);
+    if (dev >= g_devices.size() || g_devices[dev].description.empty()) {
+        return false;
+    }
+    name = g_devices[dev].description;
+    return true;
+}
+
+Result waveInOpen(HWaveIn* phwi, int deviceId, const WaveFormat& fmt, Callback cb,
+                  std::uintptr_t instance) {
+    if (phwi == nullptr || cb == nullptr) {
+        return kError;
+    }
+    *phwi = nullptr;
+    std::string source;
+    if (deviceId != kDefaultDevice) {
+        std::lock_guard<std::mutex> lk(g_devicesMutex);
+        if (deviceId < 0 || static_cast<size_t>(deviceId) >= g_devices.size()) {
+            return kBadDevice;
+        }
+        source = g_devices[static_cast<size_t>(deviceId)].name;
+    }
+    auto dev = std::make_unique<Device>(cb, instance);
+    const Result r = dev->Open(source.empty() ? nullptr : source.c_str(), fmt);
+    if (r != kOk) {
+        return r;
+    }
+    *phwi = dev.release();
+    return kOk;
+}
+
+Result waveInPrepareHeader(HWaveIn hwi, WaveHeader* hdr) {
+    return hwi != nullptr && hdr != nullptr && hdr->lpData != nullptr ? kOk : kInvalidHandle;
+}
+
+Result waveInUnprepareHeader(HWaveIn hwi, WaveHeader* hdr) {
+    if (hwi == nullptr || hdr == nullptr) {
+        return kInvalidHandle;
+    }
+    return (hdr->dwFlags & WHDR_INQUEUE) != 0 ? kError : kOk;
+}
+
+Result waveInAddBuffer(HWaveIn hwi, WaveHeader* hdr) {
+    if (hwi == nullptr || hdr == nullptr || hdr->lpData == nullptr || hdr->dwBufferLength == 0) {
+        return kInvalidHandle;
+    }
+    return hwi->AddBuffer(hdr);
+}
+
+Result waveInStart(HWaveIn hwi) { return hwi != nullptr ? hwi->Start() : kInvalidHandle; }
+Result waveInStop(HWaveIn hwi) { return hwi != nullptr ? hwi->Stop() : kInvalidHandle; }
+Result waveInReset(HWaveIn hwi) { return hwi != nullptr ? hwi->Reset() : kInvalidHandle; }
+
+Result waveInClose(HWaveIn hwi) {
+    if (hwi == nullptr) {
+        return kInvalidHandle;
+    }
+    if (hwi->HasQueued()) {
+        return kError; // still holds buffers: the caller must reset first
+    }
+    std::unique_ptr<Device> owned(hwi);
+    owned->Shutdown();
+    return kOk;
+}
+
+double waveInSecondsSinceData(HWaveIn hwi) {
+    return hwi != nullptr ? hwi->SecondsSinceData() : 0.0;
+}
+
+std::string ErrorText(Result r) {
+    switch (r) {
+    case kOk: return "no error";
+    case kBadDevice: return "the recording device could not be opened";
+    case kNoServer: return "no sound server is running";
+    case kInvalidHandle: return "the recording device is not open";
+    default: return "the sound server refused the recording";
+    }
+}
+
+} // namespace wavein

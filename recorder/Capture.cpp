@@ -1,0 +1,150 @@
+#include "recorder/Capture.h"
+
+#include "recorder/Encoder.h"
+#include "recorder/RecordControl.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+wavein::WaveFormat g_waveFormat;
+std::array<wavein::WaveHeader, kCaptureBuffers> g_waveHeaders{};
+std::atomic<wavein::HWaveIn> g_hWaveIn{nullptr};
+std::unique_ptr<std::mutex> g_hCaptureMutex;
+std::atomic<bool> g_bCaptureFailed{false};
+
+namespace {
+
+std::mutex g_failureMutex;
+std::string g_failureReason;
+// Capture buffers; the headers point into them.
+std::array<std::vector<std::uint8_t>, kCaptureBuffers> g_captureMemory;
+std::vector<BE_BYTE> g_pMP3Buffer;
+BE_DWORD g_dwMP3Bytes = 0;
+
+void Fail(const std::string& why) {
+    std::lock_guard<std::mutex> lk(g_failureMutex);
+    if (!g_bCaptureFailed) {
+        g_failureReason = why;
+        g_bCaptureFailed = true;
+    }
+}
+
+std::mutex& CaptureMutex() {
+    if (!g_hCaptureMutex) {
+        g_hCaptureMutex = std::make_unique<std::mutex>();
+    }
+    return *g_hCaptureMutex;
+}
+
+} // namespace
+
+std::string CaptureFailureReason() {
+    std::lock_guard<std::mutex> lk(g_failureMutex);
+    return g_failureReason;
+}
+
+void ClearCaptureFailure() {
+    std::lock_guard<std::mutex> lk(g_failureMutex);
+    g_failureReason.clear();
+    g_bCaptureFailed = false;
+}
+
+bool OpenCapture(int deviceId, std::string* error) {
+    g_waveFormat = wavein::WaveFormat{};
+    g_waveFormat.wFormatTag = 1;
+    g_waveFormat.nChannels = 2;
+    g_waveFormat.nSamplesPerSec = 44100;
+    g_waveFormat.nAvgBytesPerSec = kCaptureBufferBytes;
+    g_waveFormat.nBlockAlign = 4;
+    g_waveFormat.wBitsPerSample = 16;
+    g_waveFormat.cbSize = 18;
+    CaptureMutex(); // exists before any buffer can come back
+
+    wavein::HWaveIn hwi = nullptr;
+    const wavein::Result r = wavein::waveInOpen(&hwi, deviceId, g_waveFormat, &WaveInProc, 0);
+    if (r != wavein::kOk) {
+        if (error != nullptr) {
+            *error = wavein::ErrorText(r);
+        }
+        return false;
+    }
+    g_hWaveIn = hwi;
+    g_pMP3Buffer.assign(kMP3BufferBytes, 0);
+    for (int i = 0; i < kCaptureBuffers; ++i) {
+        g_captureMemory[i].assign(g_waveFormat.nAvgBytesPerSec, 0);
+        wavein::WaveHeader& h = g_waveHeaders[i];
+        h = wavein::WaveHeader{};
+        h.lpData = g_captureMemory[i].data();
+        h.dwBufferLength = g_waveFormat.nAvgBytesPerSec;
+        h.dwUser = static_cast<std::uintptr_t>(i);
+        wavein::waveInPrepareHeader(hwi, &h);
+        wavein::waveInAddBuffer(hwi, &h);
+    }
+    return true;
+}
+
+void CloseCapture() {
+    wavein::HWaveIn hwi = g_hWaveIn.load();
+    if (hwi != nullptr) {
+        // Stop and reset wait for their buffers to be handled, and the
+        // handler takes the capture mutex: so they run without it.
+        wavein::waveInStop(hwi);
+        wavein::waveInReset(hwi);
+    }
+    {
+        std::lock_guard<std::mutex> lk(CaptureMutex());
+        if (hwi != nullptr) {
+            for (auto& h : g_waveHeaders) {
+                if (h.lpData != nullptr) {
+                    wavein::waveInUnprepareHeader(hwi, &h);
+                }
+            }
+        }
+        g_waveHeaders.fill(wavein::WaveHeader{});
+        for (auto& mem : g_captureMemory) {
+            std::vector<std::uint8_t>().swap(mem);
+        }
+        g_hWaveIn = nullptr;
+    }
+    if (hwi != nullptr) {
+        wavein::waveInClose(hwi);
+    }
+}
+
+void WaveInProc(void* /*hwi*/, unsigned msg, std::uintptr_t /*instance*/, std::uintptr_t param1,
+                std::uintptr_t /*param2*/) {
+    if (msg == wavein::WIM_DATA) {
+        OnCaptureBuffer(reinterpret_cast<wavein::WaveHeader*>(param1));
+    } else if (msg == wavein::WIM_ERROR) {
+        Fail(reinterpret_cast<const char*>(param1));
+    }
+}
+
+void OnCaptureBuffer(wavein::WaveHeader* hdr) {
+    std::lock_guard<std::mutex> lk(CaptureMutex());
+    if (hdr == nullptr || (hdr->dwFlags & wavein::WHDR_DONE) == 0) {
+        return;
+    }
+    // A partial buffer handed back at Stop is encoded too: the end of the
+    // take belongs in the file.
+    if (hdr->dwBytesRecorded > 0 && g_bStreamOpen) {
+        if (g_pMP3Buffer.size() < kMP3BufferBytes) {
+            g_pMP3Buffer.assign(kMP3BufferBytes, 0);
+        }
+        g_dwMP3Bytes = 0;
+        g_encoder.beEncodeChunk(g_hbeStream, hdr->dwBytesRecorded >> 1,
+                                reinterpret_cast<std::int16_t*>(hdr->lpData), g_pMP3Buffer.data(),
+                                &g_dwMP3Bytes);
+        if (g_outFile != nullptr && g_dwMP3Bytes > 0 && !g_bCaptureFailed) {
+            // Flushed at once, so a crash loses at most the buffers in flight.
+            if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile) != 1 ||
+                std::fflush(g_outFile) != 0) {
+                Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
+            }
+        }
+    }
+    if (g_bRecording && !g_bCaptureFailed) {
+        wavein::waveInAddBuffer(g_hWaveIn.load(), hdr);
+    }
+}

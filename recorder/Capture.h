@@ -1,0 +1,39 @@
+// Audio capture: three one-second buffers from the chosen input device,
+// each filled buffer encoded and appended to the output file.
+#pragma once
+
+#include "platform/WaveIn.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+constexpr std::uint32_t kCaptureBufferBytes = 176400; // one second, 16-bit stereo 44.1 kHz
+constexpr std::uint32_t kMP3BufferBytes = 705600;
+constexpr int kCaptureBuffers = 3;
+
+extern wavein::WaveFormat g_waveFormat;
+extern std::array<wavein::WaveHeader, kCaptureBuffers> g_waveHeaders;
+extern std::atomic<wavein::HWaveIn> g_hWaveIn;
+// Serialises the buffer handling with closing the capture. Created by the
+// main dialog at the end of its initialisation.
+extern std::unique_ptr<std::mutex> g_hCaptureMutex;
+
+// Set when the device reports a failure or a write to the file fails; the
+// recording thread stops the recording and tells why.
+extern std::atomic<bool> g_bCaptureFailed;
+std::string CaptureFailureReason();
+void ClearCaptureFailure();
+
+// Opens device `deviceId` (-1: the server's default) with its buffers
+// queued. false (with `error`) when the device can't be opened.
+bool OpenCapture(int deviceId, std::string* error = nullptr);
+// Stops the device, keeps the last partial buffer, gets every buffer back
+// and closes the device.
+void CloseCapture();
+
+void WaveInProc(void* hwi, unsigned msg, std::uintptr_t instance, std::uintptr_t param1,
+                std::uintptr_t param2);
+void OnCaptureBuffer(wavein::WaveHeader* hdr);

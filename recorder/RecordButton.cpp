@@ -1,0 +1,60 @@
+// The Record/Stop button of the main dialog.
+#include "recorder/RecordControl.h"
+#include "ui/CorvaneDlg.h"
+#include "ui/MessageBox.h"
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/textctrl.h>
+
+namespace {
+
+RecordRequest ReadRequest(CCorvaneDlg& dlg) {
+    RecordRequest req;
+    req.bitrate = ParseBitrate(dlg.BitrateList()->GetValue());
+    req.fileName = dlg.OutputFileBox()->GetValue().utf8_string();
+    wxComboBox* list = dlg.DeviceList();
+    const int sel = list->GetSelection();
+    // The list is sorted; its item keeps the device number it shows.
+    req.deviceId = sel == wxNOT_FOUND
+                       ? -1
+                       : static_cast<int>(reinterpret_cast<std::intptr_t>(
+                             list->GetClientData(static_cast<unsigned>(sel))));
+    return req;
+}
+
+} // namespace
+
+void CCorvaneDlg::OnRecordStop() {
+    const wxString caption = RecordButton()->GetLabel();
+    if (caption == "Record") {
+        m_player.put_URL(wxString());
+        const RecordRequest req = ReadRequest(*this);
+        std::string error;
+        if (!StartRecording(req, error)) {
+            ShowMessageBox(this, "The recording could not be started.\n\n" +
+                                     wxString::FromUTF8(error),
+                           "Vestrel", wxOK | wxICON_ERROR);
+            return;
+        }
+        RecordButton()->SetLabel("Stop");
+        return;
+    }
+    StopRecording();
+    RecordButton()->SetLabel("Record");
+    m_player.put_URL(OutputFileBox()->GetValue());
+}
+
+void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
+    if (RecordButton()->GetLabel() == "Record") {
+        return;
+    }
+    StopRecording();
+    RecordButton()->SetLabel("Record");
+    const wxString file = OutputFileBox()->GetValue();
+    m_player.put_URL(file);
+    ShowMessageBox(this,
+                   "The recording stopped: " + wxString::FromUTF8(reason) +
+                       ".\n\nWhat was recorded up to then is kept in " + file + ".",
+                   "Vestrel", wxOK | wxICON_WARNING);
+}

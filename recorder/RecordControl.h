@@ -1,0 +1,45 @@
+// Recording control: the Record/Stop handshake between the GUI thread and
+// the recording thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <pthread.h>
+#include <string>
+
+class wxString;
+
+// 1 from Record until Stop. Written on the GUI thread only.
+extern std::atomic<bool> g_bRecording;
+// The running recording thread, 0 when there is none. The thread clears it
+// once the device, the encoder stream and the file are closed.
+extern std::atomic<pthread_t> g_hRecordThread;
+
+// What a recording needs, read on the GUI thread before the thread starts.
+struct RecordRequest {
+    std::string fileName;
+    unsigned bitrate = 128; // kbit/s
+    int deviceId = -1;
+};
+
+// "%d Kbps"; 128 when the text doesn't begin with a number.
+unsigned ParseBitrate(const wxString& text);
+
+// Opens the encoder stream, the file and the device, then starts the
+// recording thread. On failure nothing is left open, no thread runs and
+// `error` says what went wrong.
+bool StartRecording(const RecordRequest& req, std::string& error);
+
+// Clears the flag and waits (100 ms polls) until the thread is done.
+void StopRecording();
+
+// Called on the recording thread when a recording ended by itself (device
+// lost, disk full): the reason, after everything was closed.
+void SetRecordingFailureHandler(std::function<void(const std::string&)> handler);
+
+// The thread body: starts the device and keeps the recording going until
+// the flag drops or the capture fails, then closes everything.
+int RecordThreadProc();
+
+// Polls for the stall of a silent source, in seconds.
+constexpr double kStallSeconds = 5.0;

@@ -1,0 +1,55 @@
+#!/bin/bash
+# Runs a command inside a private test desktop: an Xvfb display and a
+# private PulseAudio server with two pipe sources and a null output.
+#   tests/env/session.sh COMMAND [ARGS...]
+# Exported for the command:
+#   DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER
+#   VESTREL_FIFO_ZETA  FIFO of source "zeta_mic"   ("Zeta Microphone", device 0)
+#   VESTREL_FIFO_ALPHA FIFO of source "alpha_line" ("Alpha Line In",   device 1)
+set -u
+root=$(mktemp -d /tmp/vestrel-session.XXXXXX)
+export HOME="$root/home" XDG_RUNTIME_DIR="$root/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset DBUS_SESSION_BUS_ADDRESS
+export GST_PLUGIN_FEATURE_RANK=openalsink:NONE,jackaudiosink:NONE,oss4sink:NONE,osssink:NONE
+export NO_AT_BRIDGE=1
+
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$root"
+}
+trap cleanup EXIT
+
+# A free display number.
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=":$n"
+
+export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"
+pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
+    --system=no --disable-shm=yes \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/native" \
+    --load="module-pipe-source source_name=zeta_mic file=$VESTREL_FIFO_ZETA format=s16le rate=44100 channels=2 source_properties=device.description='Zeta\ Microphone'" \
+    --load="module-pipe-source source_name=alpha_line file=$VESTREL_FIFO_ALPHA format=s16le rate=44100 channels=2 source_properties=device.description='Alpha\ Line\ In'" \
+    --load="module-null-sink sink_name=speakers" \
+    >"$root/pulse.log" 2>&1 &
+pids+=($!)
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
+
+for _ in $(seq 100); do
+    if pactl info >/dev/null 2>&1 && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then break; fi
+    sleep 0.1
+done
+if ! pactl info >/dev/null 2>&1; then
+    echo "session: PulseAudio did not start" >&2; cat "$root/pulse.log" >&2; exit 1
+fi
+pactl set-default-source zeta_mic
+pactl set-default-sink speakers
+export VESTREL_SESSION_ROOT="$root"
+
+"$@"

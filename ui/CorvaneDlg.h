@@ -1,0 +1,79 @@
+// The main window: device, bit rate and output file, Record/Stop, the
+// player and web panels, and the buttons everything else starts from.
+#pragma once
+
+#include "controls/Explorer1.h"
+#include "controls/Ocx1.h"
+
+#include <wx/dialog.h>
+#include <wx/iconbndl.h>
+
+#include <memory>
+#include <string>
+
+class wxButton;
+class wxComboBox;
+class wxTextCtrl;
+class wxBrush;
+
+// The web panel's page and the Website button's page, on a host chosen at
+// build time.
+#ifndef VESTREL_INFO_HOST
+#define VESTREL_INFO_HOST "www.vestrel.example"
+#endif
+constexpr const char* kInfoPageURL = "http://" VESTREL_INFO_HOST "/info.php?n=corvane";
+constexpr const char* kHomePageURL = "http://" VESTREL_INFO_HOST "/";
+
+extern const char* const kRecordHelpText;
+
+class CCorvaneDlg : public wxDialog {
+  public:
+    CCorvaneDlg();
+    ~CCorvaneDlg() override;
+
+    // Handlers, in the order the dialog's events are wired.
+    void OnSysCommand(int command);
+    void OnRecordStop();
+    void OnBrowse();
+    void OnWebsite();
+    void OnRecordHelp();
+    // The brush for a control kind 0..7 (nullptr before the dialog's
+    // initialisation created it, and for any other kind).
+    const wxBrush* OnCtlColor(int kind) const;
+    void OnConvertOptions();
+    void OnConvert();
+
+    // Finishes a running recording, then ends the dialog.
+    void EndProgram();
+    // The recording ended by itself: tidy up as Stop would, and say why.
+    void OnRecordingFailed(const std::string& reason);
+
+    wxButton* RecordButton() const;
+    wxComboBox* DeviceList() const;
+    wxComboBox* BitrateList() const;
+    wxTextCtrl* OutputFileBox() const;
+    COcx1& Player() { return m_player; }
+    CExplorer1& Browser() { return m_browser; }
+    double LayoutScale() const { return m_scale; }
+    // The context menu that carries the About entry (nullptr when the
+    // string is missing).
+    std::unique_ptr<wxMenu> MakeContextMenu() const;
+
+  private:
+    void DoDataExchange();
+    bool OnInitDialog();
+    void FillDeviceList();
+    void ApplyColours();
+    void OnCharHook(wxKeyEvent& e);
+    void OnContextMenu(wxContextMenuEvent& e);
+    void OnHelpKey();
+
+    wxIconBundle m_hIcon;
+    COcx1 m_player;
+    std::unique_ptr<wxBrush> m_pBkBrush;
+    CExplorer1 m_browser;
+    double m_scale = 1.0;
+};
+
+// The application's icons at 16, 24, 32 and 48 px.
+wxIconBundle LoadAppIcons();

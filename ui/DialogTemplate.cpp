@@ -1,0 +1,235 @@
+#include "ui/DialogTemplate.h"
+
+#include "ui/Resource.h"
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/dialog.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+#include <cmath>
+
+const char* LoadResString(int id) {
+    switch (id) {
+    case IDS_ABOUTBOX: return "&About Vestrel...";
+    default: return "";
+    }
+}
+
+namespace ui {
+
+const DialogTemplate& MainDialogTemplate() {
+    static const DialogTemplate t{
+        IDD_CORVANE_DIALOG,
+        "Vestrel",
+        292,
+        199,
+        true,
+        true,
+        {
+            {1, Kind::DefPushButton, "Record", 63, 78, 50, 14, true},
+            {1000, Kind::ComboDropListSorted, "", 25, 23, 228, 30, true},
+            {1001, Kind::EditReadOnly, "", 7, 55, 195, 14, true},
+            {1002, Kind::PushButton, "Select output file...", 205, 55, 71, 14, true},
+            {1003, Kind::ComboDropList, "", 7, 79, 48, 15, true},
+            {1004, Kind::PushButton, "Website", 7, 135, 50, 14, true},
+            {1006, Kind::PushButton, "Help", 59, 135, 50, 14, true},
+            {-1, Kind::GroupBox, "Select Source", 7, 7, 269, 40, false},
+            {3, Kind::PushButton, "Convert Options", 203, 78, 73, 14, true},
+            {4, Kind::PushButton, "Convert and Save", 118, 78, 80, 14, true},
+            {1008, Kind::Player, "", 7, 99, 270, 27, true},
+            {1011, Kind::Browser, "", 7, 150, 278, 47, true},
+        },
+        {
+            {1003,
+             {"16 Kbps", "32 Kbps", "48 Kbps", "64 Kbps", "96 Kbps", "128 Kbps", "160 Kbps",
+              "256 Kbps"}},
+        },
+    };
+    return t;
+}
+
+const DialogTemplate& OptionsDialogTemplate() {
+    static const DialogTemplate t{
+        IDD_OPTIONS,
+        "Options",
+        180,
+        140,
+        false,
+        false,
+        {
+            {1, Kind::DefPushButton, "OK", 31, 104, 50, 14, true},
+            {2, Kind::PushButton, "Cancel", 85, 104, 50, 14, true},
+            {-1, Kind::GroupBox, "Format", 7, 7, 153, 40, false},
+            {-1, Kind::GroupBox, "Bitrate", 7, 56, 153, 40, false},
+            {1000, Kind::ComboDropList, "", 58, 23, 48, 30, true},
+            {1003, Kind::ComboDropList, "", 57, 72, 48, 30, true},
+        },
+        {
+            {1000, {"mp3", "wav", "aac", "wma", "flac", "m4a", "ac3"}},
+            {1003, {"512k", "256k", "128k", "64k", "32k"}},
+        },
+    };
+    return t;
+}
+
+const DialogTemplate& AboutDialogTemplate() {
+    static const DialogTemplate t{
+        IDD_ABOUTBOX,
+        "About Vestrel",
+        364,
+        196,
+        false,
+        false,
+        {
+            {-1, Kind::Static, "Vestrel 1.0 - a voice recorder", 7, 6, 108, 8, false},
+            {-1, Kind::Static,
+             "This software basically provides a user interface to a great software FFMPEG "
+             "released under GPL.",
+             7, 25, 350, 8, false},
+            {-1, Kind::Static,
+             "The installer of this software contains FFMPEG compiled with extra libraries which "
+             "is copied as ffmpeg.exe",
+             7, 42, 350, 8, false},
+            {-1, Kind::Static,
+             "in the application directory. This ffmpeg.exe is compiled by Quillan.", 7, 50, 350,
+             8, false},
+            {1010, Kind::RichText, "", 7, 63, 337, 126, true},
+        },
+        {},
+    };
+    return t;
+}
+
+PixelRect ToPixels(wxWindow* dlg, const ControlTemplate& c, double scale) {
+    const wxPoint p = dlg->ConvertDialogToPixels(wxPoint(c.x, c.y));
+    const wxSize s = dlg->ConvertDialogToPixels(wxSize(c.w, c.h));
+    auto r = [scale](int v) { return static_cast<int>(std::lround(v * scale)); };
+    return {r(p.x), r(p.y), r(s.x), r(s.y)};
+}
+
+namespace {
+
+bool IsCombo(Kind k) { return k == Kind::ComboDropList || k == Kind::ComboDropListSorted; }
+
+// Height a control shows on screen; a combo's template height includes its
+// drop-down, the field itself is at most 14 units.
+int VisibleHeightDlu(const ControlTemplate& c) {
+    return IsCombo(c.kind) ? std::min(c.h, 14) : c.h;
+}
+
+wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplate& t,
+                    const HostFactory& hosts) {
+    const wxWindowID id = c.id == -1 ? wxID_ANY : c.id;
+    wxWindow* w = nullptr;
+    switch (c.kind) {
+    case Kind::PushButton:
+    case Kind::DefPushButton: {
+        auto* b = new wxButton(dlg, id, wxString::FromUTF8(c.text));
+        if (c.kind == Kind::DefPushButton) {
+            b->SetDefault();
+        }
+        w = b;
+        break;
+    }
+    case Kind::ComboDropList:
+    case Kind::ComboDropListSorted: {
+        long style = wxCB_READONLY;
+        if (c.kind == Kind::ComboDropListSorted) {
+            style |= wxCB_SORT;
+        }
+        auto* cb = new wxComboBox(dlg, id, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
+                                  nullptr, style);
+        if (auto it = t.listItems.find(c.id); it != t.listItems.end()) {
+            for (const char* item : it->second) {
+                cb->Append(wxString::FromUTF8(item));
+            }
+        }
+        w = cb;
+        break;
+    }
+    case Kind::EditReadOnly:
+        w = new wxTextCtrl(dlg, id, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                           wxTE_READONLY | wxTE_LEFT);
+        break;
+    case Kind::GroupBox: w = new wxStaticBox(dlg, id, wxString::FromUTF8(c.text)); break;
+    case Kind::Static: w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text)); break;
+    case Kind::Player:
+    case Kind::Browser:
+    case Kind::RichText: w = hosts ? hosts(dlg, c) : nullptr; break;
+    }
+    return w;
+}
+
+} // namespace
+
+double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts) {
+    std::vector<std::pair<const ControlTemplate*, wxWindow*>> made;
+    // Group boxes first: on GTK a box created after its neighbours covers
+    // them. They take no focus, so the tab order stays the template's.
+    for (const auto& c : t.controls) {
+        if (c.kind == Kind::GroupBox) {
+            made.emplace_back(&c, CreateOne(dlg, c, t, hosts));
+        }
+    }
+    for (const auto& c : t.controls) {
+        if (c.kind != Kind::GroupBox) {
+            made.emplace_back(&c, CreateOne(dlg, c, t, hosts));
+        }
+    }
+
+    // The scale at which every text fits.
+    double scale = 1.0;
+    for (const auto& [c, w] : made) {
+        if (w == nullptr) {
+            continue;
+        }
+        const PixelRect r = ToPixels(dlg, *c, 1.0);
+        const wxSize best = w->GetBestSize();
+        const wxSize visible(r.w, dlg->ConvertDialogToPixels(wxSize(0, VisibleHeightDlu(*c))).y);
+        switch (c->kind) {
+        case Kind::PushButton:
+        case Kind::DefPushButton:
+        case Kind::EditReadOnly:
+        case Kind::ComboDropList:
+        case Kind::ComboDropListSorted:
+            if (c->kind != Kind::ComboDropList && c->kind != Kind::ComboDropListSorted &&
+                c->kind != Kind::EditReadOnly) {
+                scale = std::max(scale, static_cast<double>(best.x) / visible.x);
+            }
+            scale = std::max(scale, static_cast<double>(best.y) / visible.y);
+            break;
+        case Kind::Static:
+        case Kind::GroupBox: {
+            const wxSize text = w->GetTextExtent(w->GetLabel());
+            scale = std::max(scale, static_cast<double>(text.x + 16) / visible.x);
+            break;
+        }
+        default: break;
+        }
+    }
+
+    for (const auto& [c, w] : made) {
+        if (w == nullptr) {
+            continue;
+        }
+        const PixelRect r = ToPixels(dlg, *c, scale);
+        int h = r.h;
+        if (IsCombo(c->kind)) {
+            h = w->GetBestSize().y;
+        }
+        w->SetSize(r.x, r.y, r.w, h);
+    }
+    const PixelRect whole = ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false},
+                                     scale);
+    dlg->SetClientSize(whole.w, whole.h);
+    const wxSize outer = dlg->GetSize();
+    dlg->SetMinSize(outer);
+    dlg->SetMaxSize(outer);
+    return scale;
+}
+
+} // namespace ui

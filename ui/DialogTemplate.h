@@ -1,0 +1,67 @@
+// Dialog templates as data: each control's id, kind, text and place in
+// dialog units, in template (and tab) order.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+class wxWindow;
+class wxDialog;
+
+namespace ui {
+
+enum class Kind {
+    PushButton,
+    DefPushButton,
+    ComboDropList,       // drop-down list, items kept in insertion order
+    ComboDropListSorted, // drop-down list that sorts its items
+    EditReadOnly,
+    GroupBox,
+    Static,
+    Player,   // hosted media player
+    Browser,  // hosted web view
+    RichText, // hosted rich text box
+};
+
+struct ControlTemplate {
+    int id;
+    Kind kind;
+    const char* text;
+    int x, y, w, h;
+    bool tabStop;
+};
+
+struct DialogTemplate {
+    int id;
+    const char* caption;
+    int width, height; // dialog units
+    bool visible;      // shown as soon as it is created
+    bool minimizeBox;
+    std::vector<ControlTemplate> controls;
+    // Initial items of the drop-down lists, by control id.
+    std::map<int, std::vector<const char*>> listItems;
+};
+
+const DialogTemplate& MainDialogTemplate();    // 102
+const DialogTemplate& OptionsDialogTemplate(); // 130
+const DialogTemplate& AboutDialogTemplate();   // 100
+
+// Creates the hosted controls (player, browser, rich text); may return
+// nullptr when the component is not available.
+using HostFactory = std::function<wxWindow*(wxWindow* parent, const ControlTemplate&)>;
+
+// Creates every control of `t` on `dlg` in template order, fills the lists,
+// places them, and sizes the dialog. Dialog units come from the dialog's
+// font; when a text would not fit at that scale, everything grows by the
+// same factor so the layout keeps its proportions. Returns the scale used.
+double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts);
+
+// Pixel rectangle of a template control at `scale`.
+struct PixelRect {
+    int x, y, w, h;
+};
+PixelRect ToPixels(wxWindow* dlg, const ControlTemplate& c, double scale);
+
+} // namespace ui
