@@ -12,6 +12,7 @@ std::array<wavein::WaveHeader, kCaptureBuffers> g_waveHeaders{};
 std::atomic<wavein::HWaveIn> g_hWaveIn{nullptr};
 std::unique_ptr<std::mutex> g_hCaptureMutex;
 std::atomic<bool> g_bCaptureFailed{false};
+std::atomic<std::uint64_t> g_qwCapturedBytes{0};
 
 namespace {
 
@@ -48,6 +49,7 @@ void ClearCaptureFailure() {
     std::lock_guard<std::mutex> lk(g_failureMutex);
     g_failureReason.clear();
     g_bCaptureFailed = false;
+    g_qwCapturedBytes = 0;
 }
 
 bool OpenCapture(int deviceId, std::string* error) {
@@ -136,6 +138,7 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
         g_encoder.beEncodeChunk(g_hbeStream, hdr->dwBytesRecorded >> 1,
                                 reinterpret_cast<std::int16_t*>(hdr->lpData), g_pMP3Buffer.data(),
                                 &g_dwMP3Bytes);
+        g_qwCapturedBytes += hdr->dwBytesRecorded;
         if (g_outFile != nullptr && g_dwMP3Bytes > 0 && !g_bCaptureFailed) {
             // Flushed at once, so a crash loses at most the buffers in flight.
             if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile) != 1 ||

@@ -24,6 +24,8 @@ extern std::unique_ptr<std::mutex> g_hCaptureMutex;
 // Set when the device reports a failure or a write to the file fails; the
 // recording thread stops the recording and tells why.
 extern std::atomic<bool> g_bCaptureFailed;
+// Bytes of PCM handed to the encoder in this recording.
+extern std::atomic<std::uint64_t> g_qwCapturedBytes;
 std::string CaptureFailureReason();
 void ClearCaptureFailure();
 

@@ -11,7 +11,8 @@ root=$(mktemp -d /tmp/vestrel-session.XXXXXX)
 export HOME="$root/home" XDG_RUNTIME_DIR="$root/run"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-unset DBUS_SESSION_BUS_ADDRESS
+# No D-Bus: parallel sessions must not meet on a shared bus.
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/no-bus" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$root/no-bus"
 export GST_PLUGIN_FEATURE_RANK=openalsink:NONE,jackaudiosink:NONE,oss4sink:NONE,osssink:NONE
 export NO_AT_BRIDGE=1
 
@@ -39,6 +40,7 @@ pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=
     --load="module-null-sink sink_name=speakers" \
     >"$root/pulse.log" 2>&1 &
 pids+=($!)
+export VESTREL_PULSE_PID=$!
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
 
 for _ in $(seq 100); do
@@ -51,5 +53,9 @@ fi
 pactl set-default-source zeta_mic
 pactl set-default-sink speakers
 export VESTREL_SESSION_ROOT="$root"
+# A test of "no sound server" points the program elsewhere.
+if [ -n "${VESTREL_PULSE_SERVER_OVERRIDE:-}" ]; then
+    export PULSE_SERVER="$VESTREL_PULSE_SERVER_OVERRIDE"
+fi
 
 "$@"

@@ -1,0 +1,62 @@
+// Helpers shared by the tests: running tools, reading audio back, feeding
+// the test sources.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+// Runs argv and returns its standard output ("" when it fails to start).
+std::string RunOutput(const std::vector<std::string>& argv, int* status = nullptr);
+
+struct ProbeInfo {
+    std::string formatName;
+    std::string codec;
+    int sampleRate = 0;
+    int channels = 0;
+    long bitRate = 0;
+    double duration = 0;
+};
+ProbeInfo Probe(const std::string& file);
+
+// Decodes to 16-bit mono at 44,100 Hz.
+std::vector<std::int16_t> DecodeMono(const std::string& file);
+// Frequency from zero crossings, and RMS level (0..1), of the middle part.
+double ToneFrequency(const std::vector<std::int16_t>& s, int rate = 44100);
+double RmsLevel(const std::vector<std::int16_t>& s);
+
+// Interleaved stereo sine, 16-bit, `seconds` long.
+std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds);
+
+// Writes PCM into a test source's FIFO from a thread, at real-time pace
+// (bytesPerSecond > 0) or as fast as the source takes it (0). Stops at the
+// end of the data, or when stopped.
+class FifoWriter {
+  public:
+    FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double bytesPerSecond,
+               bool loop = false);
+    ~FifoWriter();
+    FifoWriter(const FifoWriter&) = delete;
+    FifoWriter& operator=(const FifoWriter&) = delete;
+    void Stop();
+    std::size_t Written() const { return written_; }
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> written_{0};
+    std::thread thread_;
+};
+
+std::string Env(const char* name);
+std::string TempDir(); // a fresh folder for one test
+bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout,
+             const std::function<void()>& pump = nullptr);
+std::int64_t FileSize(const std::string& path);
+
+} // namespace testsupport
