@@ -1,1 +1,201 @@
+// The converter's words and real ffmpeg runs.
+#include "convert/ConvertJob.h"
+#include "platform/Spawn.h"
+#include "recorder/Capture.h"
+#include "recorder/Encoder.h"
+#include "tests/support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+using namespace testsupport;
+
+TEST(CommandLine, ExampleReadsLetterForLetter) {
+    EXPECT_EQ(BuildCommandLine("", "/home/ann/MyMP3.mp3", "128k", "wma",
+                               "/home/ann/Talks/note.wma"),
+              R"("ffmpeg" -i "/home/ann/MyMP3.mp3" -b:a 128k -acodec wmav2 "/home/ann/Talks/note.wma")");
+}
+
+TEST(CommandLine, OnlyExactlyWmaAddsTheCodec) {
+    for (const char* f : {"mp3", "wav", "aac", "flac", "m4a", "ac3", "WMA", "Wma", "wma "}) {
+        SCOPED_TRACE(f);
+        const wxString line = BuildCommandLine("", "/r.mp3", "64k", f, "/t.x");
+        EXPECT_EQ(line, R"("ffmpeg" -i "/r.mp3" -b:a 64k "/t.x")");
+    }
+    EXPECT_EQ(BuildCommandLine("", "/r.mp3", "64k", "wma", "/t.wma"),
+              R"("ffmpeg" -i "/r.mp3" -b:a 64k -acodec wmav2 "/t.wma")");
+}
+
+TEST(CommandLine, BitRateAsStoredAndFolderRightBeforeTheName) {
+    EXPECT_EQ(BuildCommandLine("/opt/conv/", "/r.mp3", "512k", "ac3", "/t.ac3"),
+              R"("/opt/conv/ffmpeg" -i "/r.mp3" -b:a 512k "/t.ac3")");
+    const ConvertJob job = MakeConvertJob("/opt/conv/", "/r.mp3", "32k", "wma", "/t.wma");
+    const std::vector<std::string> want = {"/opt/conv/ffmpeg", "-i",     "/r.mp3", "-b:a",
+                                           "32k",              "-acodec", "wmav2",  "/t.wma"};
+    EXPECT_EQ(job.argv, want);
+}
+
+TEST(CommandLine, LongNamesAreUsedWhole) {
+    const std::string longName = "/tmp/" + std::string(2000, 'n') + ".mp3";
+    const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(longName), "64k", "mp3",
+                                          wxString::FromUTF8(longName + ".mp3"));
+    EXPECT_EQ(job.argv[2], longName);
+    EXPECT_EQ(job.argv.back(), longName + ".mp3");
+    EXPECT_GT(job.commandLine.length(), 4000U);
+}
+
+TEST(Spawn, ArgumentsPassWholeAndErrorOutputIsKept) {
+    const platform::ProcessResult r = platform::RunAndCollect(
+        {"sh", "-c", "printf '%s\\n' \"$1\" >&2; read x; exit 3", "sh", "a b \"c\" $d; é"});
+    EXPECT_TRUE(r.started);
+    EXPECT_EQ(r.exitStatus, 3); // standard input is /dev/null: `read` does not wait
+    EXPECT_EQ(platform::LastLine(r.errorOutput), "a b \"c\" $d; é");
+}
+
+TEST(Spawn, KilledChildReports128PlusSignal) {
+    const platform::ProcessResult r = platform::RunAndCollect({"sh", "-c", "kill -9 $$"});
+    EXPECT_EQ(r.exitStatus, 128 + 9);
+}
+
+TEST(Spawn, MissingProgramIsNotStarted) {
+    const platform::ProcessResult r = platform::RunAndCollect({"/nonexistent/ffmpeg"});
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(r.startError, ENOENT);
+}
+
+TEST(Spawn, LastLineSkipsBlankEndsAndProgressReturns) {
+    EXPECT_EQ(platform::LastLine("first\nsecond\n\n  \n"), "second");
+    EXPECT_EQ(platform::LastLine("size=1\rsize=2\r"), "size=2");
+    EXPECT_EQ(platform::LastLine(""), "");
+}
+
+namespace {
+
+// A real recording: a 3-second tone through the capture handler.
+std::string MakeRecording(const std::string& dir) {
+    const std::string file = dir + "/MyMP3.mp3";
+    ClearCaptureFailure();
+    if (OpenEncoderStream(file, 128) != 1) {
+        return {};
+    }
+    const auto pcm = Sine(800, 0.5, 3.0);
+    std::vector<std::uint8_t> buf(kCaptureBufferBytes);
+    for (size_t pos = 0; pos < pcm.size(); pos += kCaptureBufferBytes) {
+        const size_t n = std::min<size_t>(kCaptureBufferBytes, pcm.size() - pos);
+        std::memcpy(buf.data(), pcm.data() + pos, n);
+        wavein::WaveHeader h;
+        h.lpData = buf.data();
+        h.dwBufferLength = kCaptureBufferBytes;
+        h.dwBytesRecorded = static_cast<std::uint32_t>(n);
+        h.dwFlags = wavein::WHDR_DONE;
+        OnCaptureBuffer(&h);
+    }
+    CloseEncoderStream();
+    return file;
+}
+
+struct Expect {
+    const char* format;
+    const char* container;
+    const char* codec;
+    bool hasRate;
+    long maxRate; // the encoder's own ceiling
+};
+
+} // namespace
+
+TEST(Conversion, EachFormatAtEachRate) {
+    const std::string dir = TempDir();
+    const std::string rec = MakeRecording(dir);
+    ASSERT_FALSE(rec.empty());
+    const double sourceSeconds = Probe(rec).duration;
+    const Expect all[] = {
+        {"mp3", "mp3", "mp3", true, 320000},
+        {"wav", "wav", "pcm_s16le", false, 0},
+        {"aac", "aac", "aac", true, 270000},
+        {"wma", "asf", "wmav2", true, 512000},
+        {"flac", "flac", "flac", false, 0},
+        {"m4a", "mov,mp4,m4a,3gp,3g2,mj2", "aac", true, 270000},
+        {"ac3", "ac3", "ac3", true, 640000},
+    };
+    for (const char* rate : {"64k", "256k"}) {
+        for (const Expect& e : all) {
+            SCOPED_TRACE(std::string(e.format) + " " + rate);
+            const std::string target = dir + "/out " + rate + "." + e.format;
+            const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(rec), rate, e.format,
+                                                  wxString::FromUTF8(target));
+            const platform::ProcessResult r = RunAndWait(job);
+            wxString text;
+            ASSERT_TRUE(DescribeOutcome(job, r, text)) << text;
+            EXPECT_EQ(text, "Converted and Saved");
+            const ProbeInfo p = Probe(target);
+            EXPECT_EQ(p.formatName, e.container);
+            EXPECT_EQ(p.codec, e.codec);
+            if (e.hasRate) {
+                const double asked = std::atoi(rate) * 1000.0;
+                const double expected = std::min<double>(asked, e.maxRate);
+                EXPECT_NEAR(p.bitRate, expected, expected * 0.2);
+            }
+            EXPECT_NEAR(p.duration, sourceSeconds, 0.1);
+        }
+    }
+}
+
+TEST(Conversion, NotAudioFailsWithTheConvertersReasonAndLeavesNoTarget) {
+    const std::string dir = TempDir();
+    const std::string rec = dir + "/MyMP3.mp3";
+    std::ofstream(rec) << "this is not audio\n";
+    const std::string target = dir + "/out.wav";
+    const ConvertJob job =
+        MakeConvertJob("", wxString::FromUTF8(rec), "128k", "wav", wxString::FromUTF8(target));
+    const platform::ProcessResult r = RunAndWait(job);
+    wxString text;
+    EXPECT_FALSE(DescribeOutcome(job, r, text));
+    EXPECT_TRUE(text.StartsWith("The conversion failed: ")) << text;
+    EXPECT_NE(text.Find(wxString::FromUTF8(rec) + ": "), wxNOT_FOUND) << text; // ffmpeg's own reason
+    EXPECT_NE(text.Find(wxString::Format("exit status %d", r.exitStatus)), wxNOT_FOUND);
+    EXPECT_NE(r.exitStatus, 0);
+    ConvertThreadProc(job);
+    EXPECT_EQ(FileSize(target), -1);
+}
+
+TEST(Conversion, ConverterMissingFromFolderIsNamedWithWhereItWasLooked) {
+    const std::string dir = TempDir();
+    const std::string rec = MakeRecording(dir);
+    const ConvertJob job = MakeConvertJob(wxString::FromUTF8(dir + "/"), wxString::FromUTF8(rec),
+                                          "128k", "wav", wxString::FromUTF8(dir + "/o.wav"));
+    const platform::ProcessResult r = RunAndWait(job);
+    wxString text;
+    EXPECT_FALSE(r.started);
+    EXPECT_FALSE(DescribeOutcome(job, r, text));
+    EXPECT_NE(text.Find("ffmpeg could not be started"), wxNOT_FOUND) << text;
+    EXPECT_NE(text.Find(wxString::FromUTF8(dir)), wxNOT_FOUND) << text;
+}
+
+TEST(Conversion, ConverterMissingFromPathIsNamedWithThePath) {
+    const std::string dir = TempDir();
+    const std::string rec = MakeRecording(dir);
+    const std::string oldPath = Env("PATH");
+    setenv("PATH", dir.c_str(), 1);
+    const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(rec), "128k", "wav",
+                                          wxString::FromUTF8(dir + "/o.wav"));
+    const platform::ProcessResult r = RunAndWait(job);
+    setenv("PATH", oldPath.c_str(), 1);
+    wxString text;
+    EXPECT_FALSE(DescribeOutcome(job, r, text));
+    EXPECT_NE(text.Find("folders on PATH (" + wxString::FromUTF8(dir) + ")"), wxNOT_FOUND) << text;
+}
+
+TEST(Conversion, TargetNamesWithBlanksQuotesColonAndAccentsPassWhole) {
+    const std::string dir = TempDir();
+    const std::string rec = MakeRecording(dir);
+    const std::string target = dir + "/Ann's \"talk\": Grüße $x; ok.flac";
+    const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(rec), "128k", "flac",
+                                          wxString::FromUTF8(target));
+    wxString text;
+    EXPECT_TRUE(DescribeOutcome(job, RunAndWait(job), text)) << text;
+    EXPECT_EQ(Probe(target).codec, "flac");
+}
