@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class wxBrush;
+#include <wx/brush.h>
 
 class CAboutDlg : public wxDialog {
   public:

@@ -14,7 +14,7 @@
 class wxButton;
 class wxComboBox;
 class wxTextCtrl;
-class wxBrush;
+#include <wx/brush.h>
 
 // The web panel's page and the Website button's page, on a host chosen at
 // build time.

@@ -196,8 +196,7 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
         case Kind::EditReadOnly:
         case Kind::ComboDropList:
         case Kind::ComboDropListSorted:
-            if (c->kind != Kind::ComboDropList && c->kind != Kind::ComboDropListSorted &&
-                c->kind != Kind::EditReadOnly) {
+            if (c->kind != Kind::EditReadOnly) {
                 scale = std::max(scale, static_cast<double>(best.x) / visible.x);
             }
             scale = std::max(scale, static_cast<double>(best.y) / visible.y);

@@ -1,1 +1,459 @@
+// The main window, its panels and the About box, as built on screen.
+#include "app/CorvaneApp.h"
+#include "app/Settings.h"
+#include "platform/Paths.h"
+#include "controls/AboutDlg.h"
+#include "convert/OptionsDialog.h"
+#include "recorder/Capture.h"
+#include "recorder/RecordControl.h"
+#include "tests/gui/GuiHarness.h"
+#include "tests/support/TestSupport.h"
+#include "ui/DialogTemplate.h"
+#include "ui/EnableControls.h"
+#include "ui/Resource.h"
 
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/menu.h>
+#include <wx/settings.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <fstream>
+#include <thread>
+
+using namespace gui;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Row {
+    int id;
+    ui::Kind kind;
+    std::string text;
+    int x, y, w, h;
+};
+
+std::vector<Row> Rows(const ui::DialogTemplate& t) {
+    std::vector<Row> rows;
+    for (const auto& c : t.controls) {
+        rows.push_back({c.id, c.kind, c.text, c.x, c.y, c.w, c.h});
+    }
+    return rows;
+}
+
+bool operator==(const Row& a, const Row& b) {
+    return a.id == b.id && a.kind == b.kind && a.text == b.text && a.x == b.x && a.y == b.y &&
+           a.w == b.w && a.h == b.h;
+}
+
+std::vector<wxString> Items(wxComboBox* c) {
+    std::vector<wxString> out;
+    for (unsigned i = 0; i < c->GetCount(); ++i) {
+        out.push_back(c->GetString(i));
+    }
+    return out;
+}
+
+using K = ui::Kind;
+
+} // namespace
+
+TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
+    const std::vector<Row> main = {
+        {1, K::DefPushButton, "Record", 63, 78, 50, 14},
+        {1000, K::ComboDropListSorted, "", 25, 23, 228, 30},
+        {1001, K::EditReadOnly, "", 7, 55, 195, 14},
+        {1002, K::PushButton, "Select output file...", 205, 55, 71, 14},
+        {1003, K::ComboDropList, "", 7, 79, 48, 15},
+        {1004, K::PushButton, "Website", 7, 135, 50, 14},
+        {1006, K::PushButton, "Help", 59, 135, 50, 14},
+        {-1, K::GroupBox, "Select Source", 7, 7, 269, 40},
+        {3, K::PushButton, "Convert Options", 203, 78, 73, 14},
+        {4, K::PushButton, "Convert and Save", 118, 78, 80, 14},
+        {1008, K::Player, "", 7, 99, 270, 27},
+        {1011, K::Browser, "", 7, 150, 278, 47},
+    };
+    EXPECT_EQ(Rows(ui::MainDialogTemplate()), main);
+    EXPECT_EQ(ui::MainDialogTemplate().width, 292);
+    EXPECT_EQ(ui::MainDialogTemplate().height, 199);
+
+    const std::vector<Row> options = {
+        {1, K::DefPushButton, "OK", 31, 104, 50, 14},
+        {2, K::PushButton, "Cancel", 85, 104, 50, 14},
+        {-1, K::GroupBox, "Format", 7, 7, 153, 40},
+        {-1, K::GroupBox, "Bitrate", 7, 56, 153, 40},
+        {1000, K::ComboDropList, "", 58, 23, 48, 30},
+        {1003, K::ComboDropList, "", 57, 72, 48, 30},
+    };
+    EXPECT_EQ(Rows(ui::OptionsDialogTemplate()), options);
+
+    const auto about = Rows(ui::AboutDialogTemplate());
+    ASSERT_EQ(about.size(), 5U);
+    EXPECT_EQ(about[1].text, "This software basically provides a user interface to a great "
+                             "software FFMPEG released under GPL.");
+    EXPECT_EQ(about[2].text, "The installer of this software contains FFMPEG compiled with extra "
+                             "libraries which is copied as ffmpeg.exe");
+    EXPECT_EQ(about[3].text,
+              "in the application directory. This ffmpeg.exe is compiled by Quillan.");
+    EXPECT_TRUE((about[4] == Row{1010, K::RichText, "", 7, 63, 337, 126}));
+    EXPECT_EQ(std::string(LoadResString(IDS_ABOUTBOX)), "&About Vestrel...");
+}
+
+TEST(MainDialog, BuiltFromItsTemplateWithEveryTextWhole) {
+    MainDialogFixture dlg;
+    EXPECT_EQ(dlg->GetTitle(), "Vestrel");
+    const long style = dlg->GetWindowStyleFlag();
+    EXPECT_TRUE(style & wxMINIMIZE_BOX);
+    EXPECT_FALSE(style & wxMAXIMIZE_BOX);
+    EXPECT_FALSE(style & wxRESIZE_BORDER);
+    EXPECT_EQ(dlg->GetMinSize(), dlg->GetMaxSize());
+
+    // Tab order: the focusable controls in template order.
+    std::vector<int> order;
+    for (wxWindow* w : dlg->GetChildren()) {
+        if (dynamic_cast<wxStaticBox*>(w) == nullptr && !w->IsTopLevel()) {
+            order.push_back(w->GetId());
+        }
+    }
+    const std::vector<int> want = {1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4, 1008, 1011};
+    EXPECT_EQ(order, want);
+    EXPECT_EQ(dlg->GetDefaultItem(), dlg.Control(1));
+
+    const double scale = dlg->LayoutScale();
+    EXPECT_GE(scale, 1.0);
+    for (const auto& c : ui::MainDialogTemplate().controls) {
+        if (c.id == -1) {
+            continue;
+        }
+        SCOPED_TRACE(c.id);
+        wxWindow* w = dlg.Control(c.id);
+        ASSERT_NE(w, nullptr);
+        const ui::PixelRect r = ui::ToPixels(dlg.get(), c, scale);
+        EXPECT_EQ(w->GetPosition(), wxPoint(r.x, r.y));
+        EXPECT_EQ(w->GetSize().x, r.w);
+        // Nothing clipped: each control is at least as big as its content.
+        EXPECT_GE(w->GetSize().x, w->GetBestSize().x);
+        EXPECT_GE(w->GetSize().y, w->GetBestSize().y);
+        if (!c.text[0]) {
+            continue;
+        }
+        EXPECT_EQ(w->GetLabel(), wxString::FromUTF8(c.text));
+    }
+}
+
+TEST(MainDialog, ListsAndOutputFileStartFromTheDefaults) {
+    MainDialogFixture dlg;
+    const std::vector<wxString> rates = {"16 Kbps", "32 Kbps",  "48 Kbps",  "64 Kbps",
+                                         "96 Kbps", "128 Kbps", "160 Kbps", "256 Kbps"};
+    EXPECT_EQ(Items(dlg->BitrateList()), rates);
+    EXPECT_EQ(dlg->BitrateList()->GetSelection(), 3);
+    EXPECT_EQ(dlg->BitrateList()->GetValue(), "64 Kbps");
+    EXPECT_FALSE(dlg->BitrateList()->HasFlag(wxCB_SORT));
+    EXPECT_EQ(dlg->OutputFileBox()->GetValue(),
+              wxString::FromUTF8(testsupport::Env("HOME") + "/MyMP3.mp3"));
+    EXPECT_FALSE(dlg->OutputFileBox()->IsEditable());
+    EXPECT_EQ(g_szFormat, "mp3");
+    EXPECT_EQ(g_szBitrate, "128k");
+    EXPECT_EQ(g_szConverterDir, "");
+    EXPECT_NE(g_hCaptureMutex, nullptr);
+}
+
+TEST(MainDialog, DeviceListIsSortedAndKeepsDeviceNumbers) {
+    MainDialogFixture dlg;
+    wxComboBox* list = dlg->DeviceList();
+    // The server lists Zeta first (device 0), Alpha second (device 1).
+    const std::vector<wxString> names = {"Alpha Line In", "Zeta Microphone"};
+    ASSERT_EQ(Items(list), names);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(0)), 1);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(1)), 0);
+    EXPECT_EQ(list->GetSelection(), 0);
+    EXPECT_TRUE(Hook().Messages().empty());
+}
+
+TEST(MainDialog, WhiteEverywhereOnceInitialised) {
+    MainDialogFixture dlg;
+    EXPECT_EQ(dlg->GetBackgroundColour(), *wxWHITE);
+    for (const int id : {1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4}) {
+        EXPECT_EQ(dlg.Control(id)->GetBackgroundColour(), *wxWHITE) << id;
+    }
+    for (int kind = 0; kind <= 7; ++kind) {
+        ASSERT_NE(dlg->OnCtlColor(kind), nullptr);
+        EXPECT_EQ(dlg->OnCtlColor(kind)->GetColour(), *wxWHITE);
+    }
+    EXPECT_EQ(dlg->OnCtlColor(8), nullptr);
+}
+
+TEST(MainDialog, HelpBoxHasTheTextQuestionIconAndProgramName) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    dlg.Press(IDC_RECORD_HELP);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_EQ(m[0].message,
+              "If you are unable to record then you need to select the line of source - \n\n - "
+              "Double click on the volume icon in the tray\n\n - Goto Options - Properties - "
+              "Recording - Ok \n\n - Select the source of recoding \n\n - Close and try your "
+              "recording again");
+    EXPECT_EQ(m[0].caption, "gui_test"); // the executable's name
+    EXPECT_TRUE(m[0].style & wxICON_QUESTION);
+    EXPECT_TRUE(m[0].style & wxOK);
+    EXPECT_FALSE(m[0].style & wxCANCEL);
+}
+
+TEST(MainDialog, F1SaysTheHelpFileIsNotInstalled) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    dlg.Key(WXK_F1);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find("gui_test.HLP is not installed"), wxNOT_FOUND) << m[0].message;
+}
+
+TEST(MainDialog, SelectOutputFileAddsMp3AndCancelKeepsTheName) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    const std::string dir = testsupport::TempDir();
+    Hook().fileAnswers.push_back(wxString::FromUTF8(dir + "/lecture one"));
+    dlg.Press(IDC_BROWSE);
+    EXPECT_EQ(dlg->OutputFileBox()->GetValue(), wxString::FromUTF8(dir + "/lecture one.mp3"));
+    ASSERT_EQ(Hook().seen.size(), 1U);
+    EXPECT_EQ(Hook().seen[0].wildcard, "MP3 Files|*.mp3");
+    EXPECT_EQ(Hook().seen[0].fileName, "MyMP3");
+    EXPECT_TRUE(Hook().seen[0].style & wxFD_SAVE);
+    EXPECT_TRUE(Hook().seen[0].style & wxFD_OVERWRITE_PROMPT);
+
+    Hook().fileAnswers.push_back(wxString::FromUTF8(dir + "/notes.MP3"));
+    dlg.Press(IDC_BROWSE);
+    EXPECT_EQ(dlg->OutputFileBox()->GetValue(), wxString::FromUTF8(dir + "/notes.MP3"));
+    dlg.Press(IDC_BROWSE); // no answer: cancelled
+    EXPECT_EQ(dlg->OutputFileBox()->GetValue(), wxString::FromUTF8(dir + "/notes.MP3"));
+}
+
+TEST(MainDialog, EnterPressesRecordStopUnlessOnAnotherButton) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    dlg->OutputFileBox()->ChangeValue(wxString::FromUTF8(testsupport::TempDir() + "/e.mp3"));
+    dlg->DeviceList()->SetFocus();
+    Pump(50);
+    dlg.Key(WXK_RETURN);
+    EXPECT_EQ(dlg->RecordButton()->GetLabel(), "Stop");
+    dlg->RecordButton()->SetFocus();
+    Pump(50);
+    dlg.Key(WXK_NUMPAD_ENTER);
+    EXPECT_EQ(dlg->RecordButton()->GetLabel(), "Record");
+    EXPECT_EQ(g_hRecordThread.load(), 0U);
+    // On the Help button Enter is the Help button's.
+    dlg.Control(IDC_RECORD_HELP)->SetFocus();
+    Pump(50);
+    if (wxWindow::FindFocus() == dlg.Control(IDC_RECORD_HELP)) {
+        dlg.Key(WXK_RETURN);
+        EXPECT_EQ(dlg->RecordButton()->GetLabel(), "Record");
+    }
+    EXPECT_TRUE(Hook().Messages().empty());
+}
+
+TEST(MainDialog, EscapeAndCloseEndTheDialogAndTheOptionsWindow) {
+    {
+        MainDialogFixture dlg;
+        EXPECT_TRUE(g_optionsDlg);
+        dlg.Key(WXK_ESCAPE);
+        Pump(100);
+        EXPECT_FALSE(dlg.Alive());
+        EXPECT_FALSE(g_optionsDlg);
+    }
+    {
+        MainDialogFixture dlg;
+        dlg->Close();
+        Pump(100);
+        EXPECT_FALSE(dlg.Alive());
+    }
+}
+
+TEST(MainDialog, ContextMenuCarriesTheAboutEntryAfterASeparator) {
+    MainDialogFixture dlg;
+    auto menu = dlg->MakeContextMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->GetMenuItemCount(), 2U);
+    EXPECT_TRUE(menu->FindItemByPosition(0)->IsSeparator());
+    EXPECT_EQ(menu->FindItemByPosition(1)->GetId(), 0x10);
+    EXPECT_EQ(menu->FindItemByPosition(1)->GetItemLabel(), "&About Vestrel...");
+}
+
+TEST(MainDialog, WebPanelGoesToTheInformationPage) {
+    MainDialogFixture dlg;
+    EXPECT_EQ(std::string(kInfoPageURL), "http://www.vestrel.example/info.php?n=corvane");
+    EXPECT_EQ(std::string(kHomePageURL), "http://www.vestrel.example/");
+    if (!dlg->Browser().HasControl()) {
+        GTEST_SKIP() << "no web engine here";
+    }
+    EXPECT_TRUE(PumpUntil([&] { return dlg->Browser().CurrentURL().Contains("info.php"); }, 5s))
+        << dlg->Browser().CurrentURL();
+}
+
+TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
+    MainDialogFixture dlg;
+    const int all[] = {1002, 1004, 1006, 4, 3, 1000, 1003};
+    std::thread([] { EnableControls(false, true); }).join();
+    Pump(100);
+    for (const int id : all) {
+        EXPECT_FALSE(dlg.Control(id)->IsEnabled()) << id;
+    }
+    EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+    EXPECT_TRUE(dlg.Control(1001)->IsEnabled());
+    EXPECT_TRUE(dlg.Control(1008)->IsEnabled());
+    std::thread([] { EnableControls(false, false); }).join();
+    Pump(100);
+    EXPECT_FALSE(dlg.Control(1)->IsEnabled());
+    std::thread([] { EnableControls(true, false); }).join();
+    Pump(100);
+    for (const int id : all) {
+        EXPECT_TRUE(dlg.Control(id)->IsEnabled()) << id;
+    }
+    EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+}
+
+namespace {
+
+// Swaps the program's thanks.txt for one test.
+class ThanksFile {
+  public:
+    ThanksFile() : path_(ThanksFilePath().utf8_string()), backup_(path_ + ".saved") {
+        std::rename(path_.c_str(), backup_.c_str());
+    }
+    ~ThanksFile() { std::rename(backup_.c_str(), path_.c_str()); }
+    ThanksFile(const ThanksFile&) = delete;
+    ThanksFile& operator=(const ThanksFile&) = delete;
+    void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+    void Remove() { std::remove(path_.c_str()); }
+
+  private:
+    std::string path_, backup_;
+};
+
+void Activate(CAboutDlg& about) {
+    wxActivateEvent e(wxEVT_ACTIVATE, true, about.GetId());
+    e.SetEventObject(&about);
+    about.GetEventHandler()->ProcessEvent(e);
+}
+
+} // namespace
+
+TEST(About, OpensFromTheAboutCommandShowingThanks) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    wxString shown;
+    Hook().onAbout = [&](wxDialog* d) {
+        auto* about = static_cast<CAboutDlg*>(d);
+        Activate(*about);
+        shown = about->RichText().GetText();
+    };
+    dlg->OnSysCommand(0x10);
+    ASSERT_EQ(Hook().seen.size(), 1U);
+    EXPECT_EQ(Hook().seen[0].kind, "about");
+    EXPECT_EQ(Hook().seen[0].caption, "About Vestrel");
+    EXPECT_NE(shown.Find("LAME"), wxNOT_FOUND);
+    EXPECT_NE(shown.Find(wxString::FromUTF8("Спасибо")), wxNOT_FOUND); // UTF-8 read as such
+    dlg->OnSysCommand(0x20);
+    EXPECT_EQ(Hook().seen.size(), 1U);
+    EXPECT_EQ(ThanksFilePath(), wxString::FromUTF8(platform::ExecutableDir()) + "thanks.txt");
+}
+
+TEST(About, ReloadsOnEveryActivationAndSaysWhenTheFileIsMissing) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    ThanksFile thanks;
+    thanks.Write("first");
+    CAboutDlg about(dlg.get());
+    about.Show();
+    Activate(about);
+    EXPECT_EQ(about.RichText().GetText(), "first");
+    thanks.Write("second — zweite");
+    Activate(about);
+    EXPECT_EQ(about.RichText().GetText(), wxString::FromUTF8("second — zweite"));
+    thanks.Remove();
+    for (int i = 0; i < 3; ++i) {
+        Activate(about);
+    }
+    EXPECT_NE(about.RichText().GetText().Find("could not be read"), wxNOT_FOUND);
+    EXPECT_TRUE(Hook().Messages().empty()); // no storm of boxes
+    EXPECT_GE(about.LoadCount(), 5);
+    about.Hide();
+}
+
+TEST(About, StaticTextsOnWhiteAndNoButtons) {
+    MainDialogFixture dlg;
+    CAboutDlg about(dlg.get());
+    EXPECT_EQ(about.GetTitle(), "About Vestrel");
+    EXPECT_EQ(about.GetBackgroundColour(), *wxWHITE);
+    int statics = 0;
+    for (wxWindow* w : about.GetChildren()) {
+        EXPECT_EQ(dynamic_cast<wxButton*>(w), nullptr);
+        if (dynamic_cast<wxStaticText*>(w) != nullptr) {
+            ++statics;
+            EXPECT_EQ(w->GetBackgroundColour(), *wxWHITE);
+            EXPECT_GE(w->GetSize().x, w->GetBestSize().x) << w->GetLabel();
+        }
+    }
+    EXPECT_EQ(statics, 4);
+    EXPECT_EQ(about.FindWindow(IDC_RICHTEXT)->GetBackgroundColour(),
+              wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW));
+}
+
+TEST(Player, PathPlaysAndEmptyLetsGoOfTheFile) {
+    MainDialogFixture dlg;
+    COcx1& player = dlg->Player();
+    if (!player.HasControl()) {
+        GTEST_SKIP() << "no media backend here";
+    }
+    const std::string file = MakeRecording(testsupport::TempDir() + "/play.mp3");
+    ASSERT_FALSE(file.empty());
+    player.put_URL(wxString::FromUTF8(file));
+    EXPECT_EQ(player.get_URL(), wxString::FromUTF8(file));
+    EXPECT_TRUE(PumpUntil([&] { return player.panel()->IsPlaying(); }, 10s));
+    EXPECT_EQ(player.panel()->Volume(), 50);
+    EXPECT_TRUE(ProcessHoldsOpen(file));
+    player.put_URL("");
+    Pump(200);
+    EXPECT_FALSE(ProcessHoldsOpen(file));
+    EXPECT_FALSE(player.panel()->IsPlaying());
+    player.put_URL(""); // twice is harmless
+    EXPECT_EQ(player.get_URL(), "");
+}
+
+TEST(Player, WrappersWithoutAControlIgnoreEveryCall) {
+    COcx1 player;
+    CExplorer1 browser;
+    CRichtextctrl1 text;
+    EXPECT_FALSE(player.HasControl());
+    player.put_URL("/tmp/anything.mp3");
+    player.put_URL("");
+    EXPECT_EQ(player.get_URL(), "");
+    browser.Navigate("http://www.vestrel.example/");
+    EXPECT_EQ(browser.CurrentURL(), "");
+    text.put_FileName("/nonexistent");
+    EXPECT_EQ(text.GetText(), "");
+    // Attaching something that is not the control is the same as none.
+    player.Attach(nullptr);
+    player.put_URL("/tmp/x.mp3");
+    EXPECT_FALSE(player.HasControl());
+}
+
+TEST(NoServer, NoDeviceBoxAndAnEmptyList) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_EQ(m[0].message, "No Input Device Available");
+    EXPECT_EQ(m[0].caption, "Corvane");
+    EXPECT_TRUE(m[0].style & wxICON_INFORMATION);
+    EXPECT_EQ(dlg->DeviceList()->GetCount(), 0U);
+    EXPECT_EQ(dlg->DeviceList()->GetSelection(), wxNOT_FOUND);
+    // The rest of the window is as usual.
+    EXPECT_EQ(dlg->BitrateList()->GetValue(), "64 Kbps");
+}
