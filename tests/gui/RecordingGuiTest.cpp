@@ -1,1 +1,171 @@
+// Record and Stop through the main window, with the test sources.
+#include "recorder/Capture.h"
+#include "recorder/RecordControl.h"
+#include "tests/gui/GuiHarness.h"
+#include "tests/support/TestSupport.h"
+#include "ui/Resource.h"
 
+#include <gtest/gtest.h>
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/textctrl.h>
+
+using namespace gui;
+using namespace testsupport;
+using namespace std::chrono_literals;
+
+namespace {
+
+const int kDisabledWhileRecording[] = {1002, 1004, 1006, 4, 3, 1000, 1003};
+
+struct Recording {
+    MainDialogFixture dlg;
+    std::string file;
+    explicit Recording(const std::string& name = "take.mp3") : file(TempDir() + "/" + name) {
+        Hook().Clear();
+        dlg->OutputFileBox()->ChangeValue(wxString::FromUTF8(file));
+    }
+    wxString Caption() const { return dlg->RecordButton()->GetLabel(); }
+};
+
+} // namespace
+
+TEST(RecordingGui, RecordThenStopWritesTheFileAndThePlayerGetsIt) {
+    Recording r;
+    r.dlg->DeviceList()->SetSelection(0); // "Alpha Line In", device 1
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(r.Caption(), "Stop");
+    Pump(100);
+    for (const int id : kDisabledWhileRecording) {
+        EXPECT_FALSE(r.dlg.Control(id)->IsEnabled()) << id;
+    }
+    EXPECT_TRUE(r.dlg.Control(IDOK_RECORD)->IsEnabled());
+    {
+        FifoWriter zeta(Env("VESTREL_FIFO_ZETA"), Sine(440, 0.5, 3), 176400);
+        FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 3), 176400);
+        Pump(2500);
+    }
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(r.Caption(), "Record");
+    EXPECT_EQ(g_hRecordThread.load(), 0U);
+    EXPECT_EQ(r.dlg->Player().get_URL(), wxString::FromUTF8(r.file));
+    Pump(100);
+    for (const int id : kDisabledWhileRecording) {
+        EXPECT_TRUE(r.dlg.Control(id)->IsEnabled()) << id;
+    }
+    const auto decoded = DecodeMono(r.file);
+    EXPECT_NEAR(decoded.size() / 44100.0, 2.5, 0.4);
+    EXPECT_NEAR(ToneFrequency(decoded), 1000, 15); // the device the list shows
+    EXPECT_EQ(Probe(r.file).bitRate, 64000);       // "64 Kbps", the default
+    EXPECT_TRUE(Hook().Messages().empty());
+}
+
+TEST(RecordingGui, BitRateComesFromTheList) {
+    Recording r;
+    r.dlg->BitrateList()->SetSelection(7);
+    r.dlg.Press(IDOK_RECORD);
+    {
+        FifoWriter zeta(Env("VESTREL_FIFO_ZETA"), Sine(440, 0.5, 2), 0);
+        FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(440, 0.5, 2), 0);
+        Pump(1200);
+    }
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(Probe(r.file).bitRate, 256000);
+    EXPECT_EQ(ParseBitrate("16 Kbps"), 16U);
+    EXPECT_EQ(ParseBitrate(""), 128U);
+    EXPECT_EQ(ParseBitrate("fast"), 128U);
+}
+
+TEST(RecordingGui, StopRightAfterRecordTwiceAndTwoInARow) {
+    Recording r;
+    for (int i = 0; i < 2; ++i) {
+        r.dlg.Press(IDOK_RECORD);
+        r.dlg.Press(IDOK_RECORD);
+        EXPECT_EQ(r.Caption(), "Record");
+        EXPECT_EQ(g_hRecordThread.load(), 0U);
+    }
+    for (int i = 0; i < 2; ++i) {
+        r.dlg.Press(IDOK_RECORD);
+        {
+            FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(700, 0.5, 1.5), 0);
+            Pump(1000);
+        }
+        r.dlg.Press(IDOK_RECORD);
+        EXPECT_NEAR(DecodeMono(r.file).size() / 44100.0, 1.5, 0.4);
+    }
+    Pump(100);
+    EXPECT_TRUE(Hook().Messages().empty());
+}
+
+TEST(RecordingGui, FileThatCannotBeCreatedIsToldAndNothingStarts) {
+    Recording r;
+    r.dlg->OutputFileBox()->ChangeValue("/nonexistent-folder/talk.mp3");
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(r.Caption(), "Record");
+    EXPECT_FALSE(g_bRecording);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find("/nonexistent-folder/talk.mp3"), wxNOT_FOUND) << m[0].message;
+    EXPECT_NE(m[0].message.Find("No such file or directory"), wxNOT_FOUND) << m[0].message;
+    EXPECT_TRUE(m[0].style & wxICON_ERROR);
+}
+
+TEST(RecordingGui, ClosingWhileRecordingFinishesTheFileFirst) {
+    Recording r;
+    r.dlg->DeviceList()->SetSelection(0);
+    r.dlg.Press(IDOK_RECORD);
+    {
+        FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 2.5), 0);
+        Pump(1500);
+    }
+    r.dlg.Key(WXK_ESCAPE);
+    Pump(100);
+    EXPECT_FALSE(r.dlg.Alive());
+    EXPECT_EQ(g_hRecordThread.load(), 0U);
+    // Complete: all 2.5 s, the encoder's tail included.
+    EXPECT_NEAR(DecodeMono(r.file).size() / 44100.0, 2.5, 0.1);
+}
+
+TEST(RecordingGui, SourceThatStopsDeliveringIsToldAndTheTakeKept) {
+    Recording r;
+    r.dlg->DeviceList()->SetSelection(0);
+    r.dlg.Press(IDOK_RECORD);
+    {
+        FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 1.5), 176400);
+        Pump(1600);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return r.Caption() == "Record"; }, 15s));
+    Pump(100);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find("stopped delivering sound"), wxNOT_FOUND) << m[0].message;
+    EXPECT_NE(m[0].message.Find(wxString::FromUTF8(r.file)), wxNOT_FOUND);
+    EXPECT_EQ(r.dlg->Player().get_URL(), wxString::FromUTF8(r.file));
+    EXPECT_TRUE(r.dlg.Control(IDC_CONVERT)->IsEnabled());
+    EXPECT_NEAR(DecodeMono(r.file).size() / 44100.0, 1.5, 0.15);
+}
+
+TEST(RecordingGui, FullDiskStopsTheRecordingAndSaysSo) {
+    Recording r;
+    r.dlg->OutputFileBox()->ChangeValue("/dev/full");
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(r.Caption(), "Stop");
+    FifoWriter zeta(Env("VESTREL_FIFO_ZETA"), Sine(440, 0.5, 5), 0);
+    FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(440, 0.5, 5), 0);
+    ASSERT_TRUE(PumpUntil([&] { return r.Caption() == "Record"; }, 10s));
+    Pump(100);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find("No space left on device"), wxNOT_FOUND) << m[0].message;
+}
+
+TEST(RecordingGuiNoEncoder, MissingLibraryIsToldByName) {
+    Recording r;
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(r.Caption(), "Record");
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find("liblame_enc.so"), wxNOT_FOUND) << m[0].message;
+    EXPECT_EQ(FileSize(r.file), -1);
+}
