@@ -199,9 +199,13 @@ void CCorvaneDlg::OnHelpKey() {
 }
 
 void CCorvaneDlg::OnConvertOptions() {
-    if (g_optionsDlg) {
+    if (!g_optionsDlg) {
+        return;
+    }
+    if (g_optionsDlg->IsShown()) {
+        g_optionsDlg->Raise(); // already open: bring it forward
+    } else {
         g_optionsDlg->Show();
-        g_optionsDlg->Raise();
     }
 }
 
