@@ -1,2 +1,35 @@
 #!/bin/bash
-exit 0
+# Enter, speak, Enter: the take is in the file and the player has it;
+# Escape then ends the program with status 0.
+set -u
+. "$(dirname "$0")/lib.sh"
+start_app
+w=$(wait_window Vestrel) || fail "no main window"
+sleep 1
+press "$w" Return
+sleep 0.3
+espeak-ng --stdout "Recording a lecture note for the test." \
+    | sox -t wav - -r 44100 -c 2 -b 16 -e signed -t raw - > "$VESTREL_FIFO_ALPHA"
+sleep 0.5
+press "$w" Return
+mp3="$HOME/MyMP3.mp3"
+sleep 1
+[ -s "$mp3" ] || fail "no recording at $mp3"
+d=$(duration_of "$mp3")
+echo "recorded $d s"
+awk -v d="$d" 'BEGIN { exit !(d > 1.5) }' || fail "recording too short: $d"
+# The player holds the file it was given.
+for _ in $(seq 50); do
+    ls -l /proc/$app/fd 2>/dev/null | grep -q "$mp3" && break
+    sleep 0.1
+done
+ls -l /proc/$app/fd | grep -q "$mp3" || fail "the player did not load $mp3"
+# Again, at once: Record and Stop in a row twice must not hang.
+press "$w" Return; press "$w" Return; press "$w" Return; press "$w" Return
+sleep 0.5
+press "$w" Escape
+for _ in $(seq 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
+kill -0 $app 2>/dev/null && fail "Escape did not end the program"
+wait $app; rc=$?
+[ $rc -eq 0 ] || fail "exit status $rc"
+echo "ok"

@@ -1,2 +1,22 @@
 #!/bin/bash
-exit 0
+# A recording killed with SIGKILL leaves a decodable MP3 holding all but
+# at most the last two seconds.
+set -u
+. "$(dirname "$0")/lib.sh"
+start_app
+w=$(wait_window Vestrel) || fail "no main window"
+sleep 1
+press "$w" Return
+sleep 0.3
+sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 10 sine 500 vol 0.5 \
+    | while dd bs=17640 count=1 iflag=fullblock status=none; do sleep 0.1; done \
+    > "$VESTREL_FIFO_ALPHA" &
+feeder=$!
+sleep 5
+kill -9 $app
+kill $feeder 2>/dev/null
+mp3="$HOME/MyMP3.mp3"
+d=$(ffmpeg -v error -i "$mp3" -f s16le -ac 1 - | wc -c | awk '{ print $1 / 88200 }')
+echo "killed after ~5 s; the file decodes to $d s"
+awk -v d="$d" 'BEGIN { exit !(d >= 2.7) }' || fail "lost more than two seconds: $d s"
+echo "ok"

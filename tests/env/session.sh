@@ -24,12 +24,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number.
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$root/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself, so parallel sessions never share one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=":$n"
+for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -1 "$root/display")"
 
 export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"
 pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
