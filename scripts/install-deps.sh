@@ -1,0 +1,27 @@
+#!/bin/bash
+# Installs the Debian 12 packages Vestrel needs.
+#   scripts/install-deps.sh          to build and run
+#   scripts/install-deps.sh --tests  also what the test suite uses
+set -eu
+run_pkgs=(
+    build-essential cmake pkg-config
+    libwxgtk3.2-dev libwxgtk-webview3.2-dev libwxgtk-media3.2-dev
+    libpulse-dev libmp3lame-dev
+    ffmpeg
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+)
+test_pkgs=(
+    libgtest-dev
+    xvfb x11-utils xdotool imagemagick
+    pulseaudio pulseaudio-utils
+    sox espeak-ng lame
+)
+pkgs=("${run_pkgs[@]}")
+if [ "${1:-}" = "--tests" ]; then
+    pkgs+=("${test_pkgs[@]}")
+fi
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -q
+"${as_root[@]}" apt-get install -y -q --no-install-recommends "${pkgs[@]}"
