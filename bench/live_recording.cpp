@@ -1,0 +1,140 @@
+// Live recordings from a test source written at real-time pace.
+//   live_recording cpu SECONDS KBPS   CPU time per second of recording
+//   live_recording stop COUNT         Stop latency, median and worst
+//   live_recording drift SECONDS      file duration against audio fed
+// Run inside tests/env/session.sh.
+#include "platform/WaveIn.h"
+#include "recorder/Capture.h"
+#include "recorder/RecordControl.h"
+#include "tests/support/TestSupport.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+using namespace testsupport;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+double CpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+RecordRequest Request(const std::string& file, unsigned kbps) {
+    RecordRequest r;
+    r.fileName = file;
+    r.bitrate = kbps;
+    r.deviceId = 1; // Alpha Line In
+    return r;
+}
+
+bool Start(const RecordRequest& r) {
+    std::string error;
+    if (!StartRecording(r, error)) {
+        std::fprintf(stderr, "recording did not start: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int Cpu(double seconds, unsigned kbps) {
+    const std::string file = TempDir() + "/cpu.mp3";
+    // The writer's own share is measured alone first and taken off.
+    const double w0 = CpuSeconds();
+    {
+        FifoWriter idle(Env("VESTREL_FIFO_ZETA"), Sine(300, 0.5, 1), 176400, true);
+        std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 10.0)));
+    }
+    const double writerPerSecond = (CpuSeconds() - w0) / std::min(seconds, 10.0);
+    if (!Start(Request(file, kbps))) {
+        return 1;
+    }
+    const double c0 = CpuSeconds();
+    const auto t0 = Clock::now();
+    {
+        FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(440, 0.5, seconds), 176400);
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    }
+    StopRecording();
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double cpu = CpuSeconds() - c0 - writerPerSecond * wall;
+    std::printf("live recording %.0f s at %u kbps: %.2f%% of one core (%.1f ms CPU per second)\n",
+                seconds, kbps, 100 * cpu / wall, 1000 * cpu / wall);
+    return 0;
+}
+
+int Stop(int count) {
+    const std::string dir = TempDir();
+    std::vector<double> ms;
+    FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(440, 0.5, 1), 176400, true);
+    for (int i = 0; i < count; ++i) {
+        if (!Start(Request(dir + "/stop.mp3", 128))) {
+            return 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200 + 37 * i));
+        const auto t0 = Clock::now();
+        StopRecording(); // returns with the file closed, ready for the player
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("stop latency over %d stops: median %.0f ms, worst %.0f ms (goal: worst < 300)\n",
+                count, ms[ms.size() / 2], ms.back());
+    return 0;
+}
+
+int Drift(double seconds) {
+    const std::string file = TempDir() + "/drift.mp3";
+    if (!Start(Request(file, 64))) {
+        return 1;
+    }
+    const auto pcm = Sine(440, 0.5, seconds);
+    size_t fed = 0;
+    {
+        FifoWriter w(Env("VESTREL_FIFO_ALPHA"), pcm, 176400);
+        WaitFor([&] { return w.Written() == pcm.size(); },
+                std::chrono::milliseconds(static_cast<long>(seconds * 1000 + 30000)));
+        fed = w.Written();
+    }
+    std::this_thread::sleep_for(1s);
+    StopRecording();
+    const double fedSeconds = static_cast<double>(fed) / 176400;
+    const double captured = static_cast<double>(g_qwCapturedBytes.load()) / 176400;
+    const double decoded = static_cast<double>(DecodeMono(file).size()) / 44100;
+    const double probed = Probe(file).duration;
+    std::printf("drift over %.0f s fed: captured %.3f s, decoded %.3f s, ffprobe %.3f s; "
+                "file/fed %+.4f%% (goal within 0.1%%)\n",
+                fedSeconds, captured, decoded, probed, 100 * (decoded - fedSeconds) / fedSeconds);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (wavein::waveInGetNumDevs() < 2) {
+        std::fprintf(stderr, "run inside tests/env/session.sh\n");
+        return 1;
+    }
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "cpu") {
+        return Cpu(argc > 2 ? std::atof(argv[2]) : 60, argc > 3 ? std::atoi(argv[3]) : 256);
+    }
+    if (mode == "stop") {
+        return Stop(argc > 2 ? std::atoi(argv[2]) : 20);
+    }
+    if (mode == "drift") {
+        return Drift(argc > 2 ? std::atof(argv[2]) : 600);
+    }
+    std::fprintf(stderr, "usage: live_recording cpu|stop|drift ...\n");
+    return 2;
+}

@@ -1,0 +1,25 @@
+#!/bin/bash
+# Time from exec to the main window shown, and peak memory, under Xvfb.
+#   bench/startup.sh [BUILD_DIR] [RUNS]
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build}
+runs=${2:-5}
+exec "$here/../tests/env/session.sh" bash -c '
+    bin=$0; runs=$1
+    times=(); mems=()
+    for i in $(seq "$runs"); do
+        t0=$(date +%s%N)
+        "$bin/vestrel" >/dev/null 2>&1 & app=$!
+        until xdotool search --onlyvisible --name "^Vestrel$" >/dev/null 2>&1; do sleep 0.01; done
+        t1=$(date +%s%N)
+        sleep 2 # let the web and media panels settle before reading the peak
+        mem=$(awk "/VmHWM/ { print \$2 }" /proc/$app/status)
+        kill $app; wait $app 2>/dev/null || true
+        times+=($(( (t1 - t0) / 1000000 ))); mems+=($mem)
+    done
+    sorted=($(printf "%s\n" "${times[@]}" | sort -n))
+    msorted=($(printf "%s\n" "${mems[@]}" | sort -n))
+    echo "startup over $runs runs: exec to main window shown median ${sorted[$((runs / 2))]} ms, worst ${sorted[$((runs - 1))]} ms"
+    echo "peak memory (VmHWM): median $(( ${msorted[$((runs / 2))]} / 1024 )) MiB, worst $(( ${msorted[$((runs - 1))]} / 1024 )) MiB"
+' "$build/bin" "$runs"
