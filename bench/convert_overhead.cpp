@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
         wxEventLoopActivator active(&loop);
         gui::Hook().Register();
         const std::string dir = testsupport::TempDir();
-        const std::string rec = gui::MakeRecording(dir + "/MyMP3.mp3", minutes * 60);
+        const std::string rec = testsupport::MakeRecording(dir + "/MyMP3.mp3", minutes * 60);
         gui::MainDialogFixture dlg;
         dlg->OutputFileBox()->ChangeValue(wxString::FromUTF8(rec));
         std::printf("conversion of a %.0f-minute recording at 128k (program vs ffmpeg alone)\n",

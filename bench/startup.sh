@@ -10,8 +10,11 @@ exec "$here/../tests/env/session.sh" bash -c '
     times=(); mems=()
     for i in $(seq "$runs"); do
         t0=$(date +%s%N)
-        "$bin/vestrel" >/dev/null 2>&1 & app=$!
-        until xdotool search --onlyvisible --name "^Vestrel$" >/dev/null 2>&1; do sleep 0.01; done
+        "$bin/vestrel" >>"$VESTREL_SESSION_ROOT/app.log" 2>&1 & app=$!
+        until xdotool search --onlyvisible --name "^Vestrel$" >/dev/null 2>&1; do
+            kill -0 $app 2>/dev/null || { echo "vestrel ended early:"; cat "$VESTREL_SESSION_ROOT/app.log"; exit 1; }
+            sleep 0.01
+        done
         t1=$(date +%s%N)
         sleep 2 # let the web and media panels settle before reading the peak
         mem=$(awk "/VmHWM/ { print \$2 }" /proc/$app/status)

@@ -145,18 +145,18 @@ class Device {
         if (!conn_.Connect()) {
             return kNoServer;
         }
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_S16LE;
-        spec.rate = fmt.nSamplesPerSec;
-        spec.channels = static_cast<std::uint8_t>(fmt.nChannels);
-        if (fmt.wBitsPerSample != 16 || pa_sample_spec_valid(&spec) == 0) {
+        pa_sample_spec sampleSpec{};
+        sampleSpec.format = PA_SAMPLE_S16LE;
+        sampleSpec.rate = fmt.nSamplesPerSec;
+        sampleSpec.channels = static_cast<std::uint8_t>(fmt.nChannels);
+        if (fmt.wBitsPerSample != 16 || pa_sample_spec_valid(&sampleSpec) == 0) {
             return kError;
         }
         frameBytes_ = fmt.nBlockAlign;
         delivery_ = std::thread([this] { DeliveryLoop(); });
 
         Connection::Lock lock(conn_.loop());
-        stream_ = pa_stream_new(conn_.context(), "Recording", &spec, nullptr);
+        stream_ = pa_stream_new(conn_.context(), "Recording", &sampleSpec, nullptr);
         if (stream_ == nullptr) {
             return kError;
         }

@@ -120,27 +120,6 @@ void MainDialogFixture::Key(int keyCode) {
     dlg_->GetEventHandler()->ProcessEvent(e);
 }
 
-std::string MakeRecording(const std::string& file, double seconds) {
-    ClearCaptureFailure();
-    if (OpenEncoderStream(file, 128) != 1) {
-        return {};
-    }
-    const auto pcm = testsupport::Sine(800, 0.5, seconds);
-    std::vector<std::uint8_t> buf(kCaptureBufferBytes);
-    for (size_t pos = 0; pos < pcm.size(); pos += kCaptureBufferBytes) {
-        const size_t n = std::min<size_t>(kCaptureBufferBytes, pcm.size() - pos);
-        std::memcpy(buf.data(), pcm.data() + pos, n);
-        wavein::WaveHeader h;
-        h.lpData = buf.data();
-        h.dwBufferLength = kCaptureBufferBytes;
-        h.dwBytesRecorded = static_cast<std::uint32_t>(n);
-        h.dwFlags = wavein::WHDR_DONE;
-        OnCaptureBuffer(&h);
-    }
-    CloseEncoderStream();
-    return file;
-}
-
 bool ProcessHoldsOpen(const std::string& path) {
     DIR* d = opendir("/proc/self/fd");
     if (d == nullptr) {

@@ -66,8 +66,6 @@ class MainDialogFixture {
     wxWeakRef<CCorvaneDlg> dlg_;
 };
 
-// A recording made through the real encoder from a tone in memory.
-std::string MakeRecording(const std::string& file, double seconds = 3.0);
 // Whether this process holds `path` open.
 bool ProcessHoldsOpen(const std::string& path);
 // The top-level window with this name, if any.

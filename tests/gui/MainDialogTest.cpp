@@ -411,7 +411,7 @@ TEST(Player, PathPlaysAndEmptyLetsGoOfTheFile) {
     if (!player.HasControl()) {
         GTEST_SKIP() << "no media backend here";
     }
-    const std::string file = MakeRecording(testsupport::TempDir() + "/play.mp3");
+    const std::string file = testsupport::MakeRecording(testsupport::TempDir() + "/play.mp3");
     ASSERT_FALSE(file.empty());
     player.put_URL(wxString::FromUTF8(file));
     EXPECT_EQ(player.get_URL(), wxString::FromUTF8(file));

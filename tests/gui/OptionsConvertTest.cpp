@@ -170,7 +170,7 @@ struct ConvertFixture {
     std::string recording;
     ConvertFixture() {
         Hook().Clear();
-        recording = MakeRecording(dir + "/MyMP3.mp3");
+        recording = testsupport::MakeRecording(dir + "/MyMP3.mp3");
         dlg->OutputFileBox()->ChangeValue(wxString::FromUTF8(recording));
     }
     ~ConvertFixture() { CloseCompletionBoxes(); }

@@ -1,5 +1,8 @@
 #include "tests/support/TestSupport.h"
 
+#include "recorder/Capture.h"
+#include "recorder/Encoder.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -193,6 +196,30 @@ void FifoWriter::Stop() {
     if (thread_.joinable()) {
         thread_.join();
     }
+}
+
+void EncodeThroughHandler(const std::vector<std::uint8_t>& pcm) {
+    std::vector<std::uint8_t> buf(kCaptureBufferBytes);
+    for (size_t pos = 0; pos < pcm.size(); pos += kCaptureBufferBytes) {
+        const size_t n = std::min<size_t>(kCaptureBufferBytes, pcm.size() - pos);
+        std::memcpy(buf.data(), pcm.data() + pos, n);
+        wavein::WaveHeader h;
+        h.lpData = buf.data();
+        h.dwBufferLength = kCaptureBufferBytes;
+        h.dwBytesRecorded = static_cast<std::uint32_t>(n);
+        h.dwFlags = wavein::WHDR_DONE;
+        OnCaptureBuffer(&h);
+    }
+}
+
+std::string MakeRecording(const std::string& file, double seconds, unsigned kbps) {
+    ClearCaptureFailure();
+    if (OpenEncoderStream(file, kbps) != 1) {
+        return {};
+    }
+    EncodeThroughHandler(Sine(800, 0.5, seconds));
+    CloseEncoderStream();
+    return file;
 }
 
 std::string Env(const char* name) {

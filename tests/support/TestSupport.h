@@ -53,6 +53,13 @@ class FifoWriter {
     std::thread thread_;
 };
 
+// Hands `pcm` to the capture handler one second per buffer, the last one
+// partly filled as at a Stop, the way the device does.
+void EncodeThroughHandler(const std::vector<std::uint8_t>& pcm);
+// A finished recording made through the real encoder from an 800 Hz tone;
+// returns the file name, or "" when the encoder did not open.
+std::string MakeRecording(const std::string& file, double seconds = 3.0, unsigned kbps = 128);
+
 std::string Env(const char* name);
 std::string TempDir(); // a fresh folder for one test
 bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout,

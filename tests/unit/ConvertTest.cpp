@@ -74,27 +74,8 @@ TEST(Spawn, LastLineSkipsBlankEndsAndProgressReturns) {
 
 namespace {
 
-// A real recording: a 3-second tone through the capture handler.
-std::string MakeRecording(const std::string& dir) {
-    const std::string file = dir + "/MyMP3.mp3";
-    ClearCaptureFailure();
-    if (OpenEncoderStream(file, 128) != 1) {
-        return {};
-    }
-    const auto pcm = Sine(800, 0.5, 3.0);
-    std::vector<std::uint8_t> buf(kCaptureBufferBytes);
-    for (size_t pos = 0; pos < pcm.size(); pos += kCaptureBufferBytes) {
-        const size_t n = std::min<size_t>(kCaptureBufferBytes, pcm.size() - pos);
-        std::memcpy(buf.data(), pcm.data() + pos, n);
-        wavein::WaveHeader h;
-        h.lpData = buf.data();
-        h.dwBufferLength = kCaptureBufferBytes;
-        h.dwBytesRecorded = static_cast<std::uint32_t>(n);
-        h.dwFlags = wavein::WHDR_DONE;
-        OnCaptureBuffer(&h);
-    }
-    CloseEncoderStream();
-    return file;
+std::string RecordingIn(const std::string& dir) {
+    return testsupport::MakeRecording(dir + "/MyMP3.mp3");
 }
 
 struct Expect {
@@ -109,7 +90,7 @@ struct Expect {
 
 TEST(Conversion, EachFormatAtEachRate) {
     const std::string dir = TempDir();
-    const std::string rec = MakeRecording(dir);
+    const std::string rec = RecordingIn(dir);
     ASSERT_FALSE(rec.empty());
     const double sourceSeconds = Probe(rec).duration;
     const Expect all[] = {
@@ -164,7 +145,7 @@ TEST(Conversion, NotAudioFailsWithTheConvertersReasonAndLeavesNoTarget) {
 
 TEST(Conversion, ConverterMissingFromFolderIsNamedWithWhereItWasLooked) {
     const std::string dir = TempDir();
-    const std::string rec = MakeRecording(dir);
+    const std::string rec = RecordingIn(dir);
     const ConvertJob job = MakeConvertJob(wxString::FromUTF8(dir + "/"), wxString::FromUTF8(rec),
                                           "128k", "wav", wxString::FromUTF8(dir + "/o.wav"));
     const platform::ProcessResult r = RunAndWait(job);
@@ -177,7 +158,7 @@ TEST(Conversion, ConverterMissingFromFolderIsNamedWithWhereItWasLooked) {
 
 TEST(Conversion, ConverterMissingFromPathIsNamedWithThePath) {
     const std::string dir = TempDir();
-    const std::string rec = MakeRecording(dir);
+    const std::string rec = RecordingIn(dir);
     const std::string oldPath = Env("PATH");
     setenv("PATH", dir.c_str(), 1);
     const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(rec), "128k", "wav",
@@ -191,7 +172,7 @@ TEST(Conversion, ConverterMissingFromPathIsNamedWithThePath) {
 
 TEST(Conversion, TargetNamesWithBlanksQuotesColonAndAccentsPassWhole) {
     const std::string dir = TempDir();
-    const std::string rec = MakeRecording(dir);
+    const std::string rec = RecordingIn(dir);
     const std::string target = dir + "/Ann's \"talk\": Grüße $x; ok.flac";
     const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(rec), "128k", "flac",
                                           wxString::FromUTF8(target));

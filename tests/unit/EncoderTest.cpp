@@ -16,23 +16,6 @@ using namespace testsupport;
 
 namespace {
 
-// Encodes `pcm` through the capture handler, one second per buffer, with
-// the last buffer partly filled as at a Stop.
-void EncodeThroughHandler(const std::vector<std::uint8_t>& pcm) {
-    std::vector<std::uint8_t> buf(kCaptureBufferBytes);
-    wavein::WaveHeader h;
-    for (size_t pos = 0; pos < pcm.size(); pos += kCaptureBufferBytes) {
-        const size_t n = std::min<size_t>(kCaptureBufferBytes, pcm.size() - pos);
-        std::memcpy(buf.data(), pcm.data() + pos, n);
-        h = wavein::WaveHeader{};
-        h.lpData = buf.data();
-        h.dwBufferLength = kCaptureBufferBytes;
-        h.dwBytesRecorded = static_cast<std::uint32_t>(n);
-        h.dwFlags = wavein::WHDR_DONE;
-        OnCaptureBuffer(&h);
-    }
-}
-
 std::vector<std::uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
