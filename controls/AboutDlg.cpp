@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "ui/DialogTemplate.h"
+#include "ui/MessageBox.h"
 #include "ui/Resource.h"
 
 #include <wx/brush.h>
@@ -58,6 +59,10 @@ const wxBrush* CAboutDlg::OnCtlColor(int kind) const {
 }
 
 void CAboutDlg::OnCharHook(wxKeyEvent& e) {
+    if (e.GetKeyCode() == WXK_F1) {
+        ShowHelpFileMissing(this);
+        return;
+    }
     if (e.GetKeyCode() == WXK_ESCAPE) {
         if (IsModal()) {
             EndModal(wxID_CANCEL);

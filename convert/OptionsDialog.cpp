@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "ui/DialogTemplate.h"
+#include "ui/MessageBox.h"
 #include "ui/Resource.h"
 
 #include <wx/brush.h>
@@ -82,6 +83,10 @@ const wxBrush* COptionsDialog::OnCtlColor(int kind) const {
 }
 
 void COptionsDialog::OnCharHook(wxKeyEvent& e) {
+    if (e.GetKeyCode() == WXK_F1) {
+        ShowHelpFileMissing(this);
+        return;
+    }
     if (e.GetKeyCode() == WXK_ESCAPE) {
         OnCancel();
         return;

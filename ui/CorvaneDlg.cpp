@@ -192,12 +192,6 @@ void CCorvaneDlg::OnRecordHelp() {
                    wxOK | wxICON_QUESTION);
 }
 
-void CCorvaneDlg::OnHelpKey() {
-    const wxString helpFile = wxString::FromUTF8(platform::ExecutablePath()) + ".HLP";
-    ShowMessageBox(this, "The help file " + helpFile + " is not installed.", wxEmptyString,
-                   wxOK | wxICON_INFORMATION);
-}
-
 void CCorvaneDlg::OnConvertOptions() {
     if (!g_optionsDlg) {
         return;
@@ -227,7 +221,7 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
         return;
     }
     case WXK_ESCAPE: EndProgram(); return;
-    case WXK_F1: OnHelpKey(); return;
+    case WXK_F1: ShowHelpFileMissing(this); return;
     default: e.Skip(); return;
     }
 }

@@ -66,7 +66,6 @@ class CCorvaneDlg : public wxDialog {
     void ApplyColours();
     void OnCharHook(wxKeyEvent& e);
     void OnContextMenu(wxContextMenuEvent& e);
-    void OnHelpKey();
 
     wxIconBundle m_hIcon;
     COcx1 m_player;

@@ -1,5 +1,7 @@
 #include "ui/MessageBox.h"
 
+#include "platform/Paths.h"
+
 #include <wx/app.h>
 #include <wx/msgdlg.h>
 
@@ -8,4 +10,10 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
         caption.empty() && wxTheApp != nullptr ? wxTheApp->GetAppName() : caption;
     wxMessageDialog box(owner, text, title, style);
     return box.ShowModal();
+}
+
+void ShowHelpFileMissing(wxWindow* owner) {
+    const wxString helpFile = wxString::FromUTF8(platform::ExecutablePath()) + ".HLP";
+    ShowMessageBox(owner, "The help file " + helpFile + " is not installed.", wxEmptyString,
+                   wxOK | wxICON_INFORMATION);
 }

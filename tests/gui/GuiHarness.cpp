@@ -46,6 +46,7 @@ int DialogHook::Enter(wxDialog* dialog) {
         f->SetPath(answer);
         // GTK takes the folder in asynchronously.
         PumpUntil([&] { return f->GetPath() == answer; }, std::chrono::seconds(2));
+        answeredAt = std::chrono::steady_clock::now();
         return wxID_OK;
     }
     if (dynamic_cast<CAboutDlg*>(dialog) != nullptr) {

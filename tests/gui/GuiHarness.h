@@ -29,6 +29,7 @@ class DialogHook : public wxModalDialogHook {
     std::vector<SeenDialog> seen;
     std::deque<wxString> fileAnswers; // an empty queue cancels the file dialog
     std::function<void(wxDialog*)> onAbout;
+    std::chrono::steady_clock::time_point answeredAt; // last file dialog answered
 
     int Enter(wxDialog* dialog) override;
     void Exit(wxDialog* /*dialog*/) override {}

@@ -148,6 +148,15 @@ TEST(Options, OkStoresCancelDropsAndEveryShowingReselects) {
     KeyIn(opt, WXK_ESCAPE);
 }
 
+TEST(Options, F1SaysTheHelpFileIsNotInstalled) {
+    Hook().Clear();
+    MainDialogFixture dlg;
+    KeyIn(g_optionsDlg.get(), WXK_F1);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find(".HLP is not installed"), wxNOT_FOUND) << m[0].message;
+}
+
 TEST(Options, SelectStringMatchesPrefixesAfterTheFirstItemAndWraps) {
     MainDialogFixture dlg;
     wxComboBox* formats = g_optionsDlg->FormatList();
