@@ -16,7 +16,9 @@ wxWeakRef<COptionsDialog> g_optionsDlg;
 CCorvaneApp* TheAppRef::operator->() const {
     return static_cast<CCorvaneApp*>(wxApp::GetInstance());
 }
-CCorvaneApp& TheAppRef::operator*() const { return *operator->(); }
+CCorvaneApp& TheAppRef::operator*() const {
+    return *operator->();
+}
 
 CCorvaneApp::CCorvaneApp() {
     // No application name of its own: message boxes without a caption show

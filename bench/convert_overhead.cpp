@@ -15,9 +15,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -81,9 +81,10 @@ int main(int argc, char** argv) {
                 ours = std::min(ours, TimeThroughWindow(dlg, target));
             }
             const double over = ours - direct;
-            std::printf("  %-4s program %7.3f s  ffmpeg %7.3f s  overhead %+6.0f ms (%+5.1f%%)  %s\n",
-                        fmt, ours, direct, over * 1000, 100 * over / direct,
-                        over <= std::max(0.1, 0.05 * direct) ? "within goal" : "OVER GOAL");
+            std::printf(
+                "  %-4s program %7.3f s  ffmpeg %7.3f s  overhead %+6.0f ms (%+5.1f%%)  %s\n", fmt,
+                ours, direct, over * 1000, 100 * over / direct,
+                over <= std::max(0.1, 0.05 * direct) ? "within goal" : "OVER GOAL");
         }
         gui::Hook().Unregister();
     }

@@ -31,8 +31,9 @@ std::vector<std::uint8_t> TestSignal(double seconds) {
         seed = seed * 1103515245 + 12345;
         const double noise = ((seed >> 16) & 0x7FFF) / 32768.0 - 0.5;
         const double env = 0.5 + 0.5 * std::sin(2 * M_PI * 3 * t);
-        const double v = env * (0.3 * std::sin(2 * M_PI * 220 * t) +
-                                0.2 * std::sin(2 * M_PI * 660 * t)) + 0.05 * noise;
+        const double v =
+            env * (0.3 * std::sin(2 * M_PI * 220 * t) + 0.2 * std::sin(2 * M_PI * 660 * t)) +
+            0.05 * noise;
         const auto s = static_cast<std::int16_t>(v * 32767);
         std::memcpy(&out[i * 4], &s, 2);
         std::memcpy(&out[i * 4 + 2], &s, 2);
@@ -72,10 +73,28 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 3; ++run) {
         const auto t0 = Clock::now();
         int status = 0;
-        testsupport::RunOutput({"lame", "--quiet", "-r", "-s", "44.1", "--bitwidth", "16",
-                                "--signed", "--little-endian", "-m", "j", "--cbr", "-b",
-                                std::to_string(kbps), "--resample", rate, "-p", "-c", "--nores",
-                                "-t", dir + "/in.raw", dir + "/lame.mp3"},
+        testsupport::RunOutput({"lame",
+                                "--quiet",
+                                "-r",
+                                "-s",
+                                "44.1",
+                                "--bitwidth",
+                                "16",
+                                "--signed",
+                                "--little-endian",
+                                "-m",
+                                "j",
+                                "--cbr",
+                                "-b",
+                                std::to_string(kbps),
+                                "--resample",
+                                rate,
+                                "-p",
+                                "-c",
+                                "--nores",
+                                "-t",
+                                dir + "/in.raw",
+                                dir + "/lame.mp3"},
                                &status);
         lameBest = std::min(lameBest, Seconds(t0, Clock::now()));
         if (status != 0) {

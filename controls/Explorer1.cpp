@@ -9,7 +9,9 @@ wxWindow* CExplorer1::CreateControl(wxWindow* parent, int id) {
     return wxWebView::New(parent, id, wxString(wxWebViewDefaultURLStr));
 }
 
-void CExplorer1::Attach(wxWindow* control) { m_view = dynamic_cast<wxWebView*>(control); }
+void CExplorer1::Attach(wxWindow* control) {
+    m_view = dynamic_cast<wxWebView*>(control);
+}
 
 void CExplorer1::Navigate(const wxString& url) {
     if (m_view) {
@@ -17,4 +19,6 @@ void CExplorer1::Navigate(const wxString& url) {
     }
 }
 
-wxString CExplorer1::CurrentURL() const { return m_view ? m_view->GetCurrentURL() : wxString(); }
+wxString CExplorer1::CurrentURL() const {
+    return m_view ? m_view->GetCurrentURL() : wxString();
+}

@@ -25,8 +25,8 @@ PlayerPanel::PlayerPanel(wxWindow* parent, int id)
     m_stop = new wxButton(this, wxID_ANY, "Stop");
     m_position = new wxSlider(this, wxID_ANY, 0, 0, 1000);
     m_time = new wxStaticText(this, wxID_ANY, "0:00 / 0:00");
-    m_volume = new wxSlider(this, wxID_ANY, kDefaultVolume, 0, 100, wxDefaultPosition,
-                            wxSize(70, -1));
+    m_volume =
+        new wxSlider(this, wxID_ANY, kDefaultVolume, 0, 100, wxDefaultPosition, wxSize(70, -1));
     m_volume->SetToolTip("Volume");
     CreateMedia();
     Arrange();
@@ -108,7 +108,9 @@ bool PlayerPanel::IsPlaying() const {
     return m_media != nullptr && m_media->GetState() == wxMEDIASTATE_PLAYING;
 }
 
-int PlayerPanel::Volume() const { return m_volume->GetValue(); }
+int PlayerPanel::Volume() const {
+    return m_volume->GetValue();
+}
 
 void PlayerPanel::OnPlayPause(wxCommandEvent& /*e*/) {
     if (m_media == nullptr || !m_loaded) {
@@ -147,7 +149,9 @@ void PlayerPanel::OnVolume(wxCommandEvent& /*e*/) {
     }
 }
 
-void PlayerPanel::OnTimer(wxTimerEvent& /*e*/) { UpdateControls(); }
+void PlayerPanel::OnTimer(wxTimerEvent& /*e*/) {
+    UpdateControls();
+}
 
 void PlayerPanel::UpdateControls() {
     const bool usable = m_media != nullptr && m_loaded;
@@ -169,9 +173,13 @@ void PlayerPanel::UpdateControls() {
     Layout();
 }
 
-wxWindow* COcx1::CreateControl(wxWindow* parent, int id) { return new PlayerPanel(parent, id); }
+wxWindow* COcx1::CreateControl(wxWindow* parent, int id) {
+    return new PlayerPanel(parent, id);
+}
 
-void COcx1::Attach(wxWindow* control) { m_panel = dynamic_cast<PlayerPanel*>(control); }
+void COcx1::Attach(wxWindow* control) {
+    m_panel = dynamic_cast<PlayerPanel*>(control);
+}
 
 void COcx1::put_URL(const wxString& url) {
     if (m_panel) {

@@ -15,7 +15,9 @@ wxWindow* CRichtextctrl1::CreateControl(wxWindow* parent, int id) {
     return t;
 }
 
-void CRichtextctrl1::Attach(wxWindow* control) { m_text = dynamic_cast<wxTextCtrl*>(control); }
+void CRichtextctrl1::Attach(wxWindow* control) {
+    m_text = dynamic_cast<wxTextCtrl*>(control);
+}
 
 void CRichtextctrl1::put_FileName(const wxString& path) {
     if (!m_text) {
@@ -38,4 +40,6 @@ void CRichtextctrl1::put_FileName(const wxString& path) {
     m_text->ChangeValue(text);
 }
 
-wxString CRichtextctrl1::GetText() const { return m_text ? m_text->GetValue() : wxString(); }
+wxString CRichtextctrl1::GetText() const {
+    return m_text ? m_text->GetValue() : wxString();
+}

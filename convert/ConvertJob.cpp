@@ -7,11 +7,11 @@
 #include "ui/MessageBox.h"
 
 #include <wx/app.h>
-#include <wx/filedlg.h>
-#include <wx/filename.h>
 #include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
@@ -25,8 +25,7 @@
 #include <thread>
 
 wxString BuildCommandLine(const wxString& converterDir, const wxString& recorded,
-                          const wxString& bitrate, const wxString& format,
-                          const wxString& target) {
+                          const wxString& bitrate, const wxString& format, const wxString& target) {
     wxString line = "\"" + converterDir + "ffmpeg\" -i \"" + recorded + "\" " + "-b:a " + bitrate;
     if (format == "wma") {
         line += " -acodec wmav2";
@@ -55,13 +54,12 @@ std::string FindConverter(const wxString& converterDir, std::string* lookedIn) {
 }
 
 ConvertJob MakeConvertJob(const wxString& converterDir, const wxString& recorded,
-                          const wxString& bitrate, const wxString& format,
-                          const wxString& target) {
+                          const wxString& bitrate, const wxString& format, const wxString& target) {
     ConvertJob job;
     job.commandLine = BuildCommandLine(converterDir, recorded, bitrate, format, target);
     job.target = target.utf8_string();
-    job.argv = {FindConverter(converterDir, &job.lookedIn), "-i", recorded.utf8_string(),
-                "-b:a", bitrate.utf8_string()};
+    job.argv = {FindConverter(converterDir, &job.lookedIn), "-i", recorded.utf8_string(), "-b:a",
+                bitrate.utf8_string()};
     if (format == "wma") {
         job.argv.emplace_back("-acodec");
         job.argv.emplace_back("wmav2");
@@ -70,7 +68,9 @@ ConvertJob MakeConvertJob(const wxString& converterDir, const wxString& recorded
     return job;
 }
 
-platform::ProcessResult RunAndWait(const ConvertJob& job) { return platform::RunAndCollect(job.argv); }
+platform::ProcessResult RunAndWait(const ConvertJob& job) {
+    return platform::RunAndCollect(job.argv);
+}
 
 bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wxString& text) {
     if (!r.started) {
@@ -80,7 +80,8 @@ bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wx
         return false;
     }
     struct stat st {};
-    const bool written = stat(job.target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    const bool written =
+        stat(job.target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
     if (r.exitStatus == 0 && written) {
         text = "Converted and Saved";
         return true;
@@ -101,9 +102,9 @@ void ShowCompletionBox(const wxString& text, bool ok) {
     auto* box = new wxDialog(nullptr, wxID_ANY, "Vestrel", wxDefaultPosition, wxDefaultSize,
                              wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "CompletionBox");
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticBitmap(box, wxID_ANY,
-                                wxArtProvider::GetBitmap(ok ? wxART_INFORMATION : wxART_ERROR,
-                                                         wxART_MESSAGE_BOX)),
+    row->Add(new wxStaticBitmap(
+                 box, wxID_ANY,
+                 wxArtProvider::GetBitmap(ok ? wxART_INFORMATION : wxART_ERROR, wxART_MESSAGE_BOX)),
              0, wxALL, 10);
     row->Add(new wxStaticText(box, wxID_STATIC, text), 1, wxALL | wxALIGN_CENTER_VERTICAL, 10);
     auto* col = new wxBoxSizer(wxVERTICAL);
@@ -112,7 +113,8 @@ void ShowCompletionBox(const wxString& text, bool ok) {
     okButton->SetDefault();
     col->Add(okButton, 0, wxALIGN_CENTER | wxALL, 10);
     box->SetSizerAndFit(col);
-    box->Bind(wxEVT_BUTTON, [box](wxCommandEvent&) { box->Destroy(); }, wxID_OK);
+    box->Bind(
+        wxEVT_BUTTON, [box](wxCommandEvent&) { box->Destroy(); }, wxID_OK);
     box->Bind(wxEVT_CLOSE_WINDOW, [box](wxCloseEvent&) { box->Destroy(); });
     box->Bind(wxEVT_CHAR_HOOK, [box](wxKeyEvent& e) {
         if (e.GetKeyCode() == WXK_ESCAPE) {

@@ -24,8 +24,7 @@ wxString BuildCommandLine(const wxString& converterDir, const wxString& recorded
 // else ffmpeg beside the executable, else "ffmpeg" looked up on PATH.
 std::string FindConverter(const wxString& converterDir, std::string* lookedIn);
 ConvertJob MakeConvertJob(const wxString& converterDir, const wxString& recorded,
-                          const wxString& bitrate, const wxString& format,
-                          const wxString& target);
+                          const wxString& bitrate, const wxString& format, const wxString& target);
 
 // The Convert and Save button.
 void OnConvert(CCorvaneDlg& dlg);

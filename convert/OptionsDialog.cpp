@@ -38,8 +38,10 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
     SetEscapeId(wxID_NONE);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedOk(); }, IDC_OK);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, IDC_CANCEL);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedOk(); }, IDC_OK);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, IDC_CANCEL);
     Bind(wxEVT_SHOW, &COptionsDialog::OnShowWindow, this);
     Bind(wxEVT_CHAR_HOOK, &COptionsDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
@@ -70,7 +72,9 @@ void COptionsDialog::OnBnClickedOk() {
     Hide();
 }
 
-void COptionsDialog::OnCancel() { Hide(); }
+void COptionsDialog::OnCancel() {
+    Hide();
+}
 
 void COptionsDialog::OnShowWindow(wxShowEvent& e) {
     e.Skip();

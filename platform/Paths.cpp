@@ -48,7 +48,9 @@ std::string HomeDir() {
     return "/tmp";
 }
 
-std::string InstalledDataDir() { return std::string(VESTREL_DATADIR) + "/"; }
+std::string InstalledDataDir() {
+    return std::string(VESTREL_DATADIR) + "/";
+}
 
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {};

@@ -125,8 +125,8 @@ ProcessResult RunAndCollect(const std::vector<std::string>& args) {
 std::string LastLine(const std::string& text) {
     size_t end = text.size();
     while (end > 0) {
-        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r' ||
-                           text[end - 1] == ' ' || text[end - 1] == '\t')) {
+        while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r' || text[end - 1] == ' ' ||
+                           text[end - 1] == '\t')) {
             --end;
         }
         if (end == 0) {

@@ -10,8 +10,8 @@ namespace platform {
 
 struct ProcessResult {
     bool started = false;
-    int startError = 0;     // errno when it could not be started
-    int exitStatus = -1;    // exit code, or 128 + signal
+    int startError = 0;      // errno when it could not be started
+    int exitStatus = -1;     // exit code, or 128 + signal
     std::string errorOutput; // what the child wrote on standard error
 };
 

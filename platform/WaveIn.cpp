@@ -34,8 +34,8 @@ class Connection {
         pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Vestrel");
         pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "vestrel");
         pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
-        context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Vestrel",
-                                                props);
+        context_ =
+            pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Vestrel", props);
         pa_proplist_free(props);
         if (context_ == nullptr) {
             return false;
@@ -416,9 +416,8 @@ void CollectSource(pa_context* /*c*/, const pa_source_info* info, int eol, void*
     }
     DeviceInfo d;
     d.name = info->name != nullptr ? info->name : "";
-    d.description = info->description != nullptr && *info->description != '\0'
-                        ? info->description
-                        : d.name;
+    d.description =
+        info->description != nullptr && *info->description != '\0' ? info->description : d.name;
     out->first->push_back(std::move(d));
 }
 
@@ -487,9 +486,15 @@ Result waveInAddBuffer(HWaveIn hwi, WaveHeader* hdr) {
     return hwi->AddBuffer(hdr);
 }
 
-Result waveInStart(HWaveIn hwi) { return hwi != nullptr ? hwi->Start() : kInvalidHandle; }
-Result waveInStop(HWaveIn hwi) { return hwi != nullptr ? hwi->Stop() : kInvalidHandle; }
-Result waveInReset(HWaveIn hwi) { return hwi != nullptr ? hwi->Reset() : kInvalidHandle; }
+Result waveInStart(HWaveIn hwi) {
+    return hwi != nullptr ? hwi->Start() : kInvalidHandle;
+}
+Result waveInStop(HWaveIn hwi) {
+    return hwi != nullptr ? hwi->Stop() : kInvalidHandle;
+}
+Result waveInReset(HWaveIn hwi) {
+    return hwi != nullptr ? hwi->Reset() : kInvalidHandle;
+}
 
 Result waveInClose(HWaveIn hwi) {
     if (hwi == nullptr) {
@@ -509,11 +514,16 @@ double waveInSecondsSinceData(HWaveIn hwi) {
 
 std::string ErrorText(Result r) {
     switch (r) {
-    case kOk: return "no error";
-    case kBadDevice: return "the recording device could not be opened";
-    case kNoServer: return "no sound server is running";
-    case kInvalidHandle: return "the recording device is not open";
-    default: return "the sound server refused the recording";
+    case kOk:
+        return "no error";
+    case kBadDevice:
+        return "the recording device could not be opened";
+    case kNoServer:
+        return "no sound server is running";
+    case kInvalidHandle:
+        return "the recording device is not open";
+    default:
+        return "the sound server refused the recording";
     }
 }
 

@@ -37,7 +37,12 @@ struct WaveFormat {
     std::uint16_t cbSize = 0;
 };
 
-enum Message : unsigned { WIM_OPEN = 0x3BE, WIM_CLOSE = 0x3BF, WIM_DATA = 0x3C0, WIM_ERROR = 0x3C1 };
+enum Message : unsigned {
+    WIM_OPEN = 0x3BE,
+    WIM_CLOSE = 0x3BF,
+    WIM_DATA = 0x3C0,
+    WIM_ERROR = 0x3C1
+};
 
 // Called on the layer's delivery thread. For WIM_DATA param1 is the
 // WaveHeader*; for WIM_ERROR it is a const char* describing the failure.

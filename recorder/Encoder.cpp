@@ -95,8 +95,8 @@ int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string
     g_outFile = std::fopen(fileName.c_str(), "wb");
     if (g_outFile == nullptr) {
         if (error != nullptr) {
-            *error = "The file " + fileName + " could not be created: " + std::strerror(errno) +
-                     ".";
+            *error =
+                "The file " + fileName + " could not be created: " + std::strerror(errno) + ".";
         }
         return 0;
     }

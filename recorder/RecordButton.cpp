@@ -16,10 +16,9 @@ RecordRequest ReadRequest(CCorvaneDlg& dlg) {
     wxComboBox* list = dlg.DeviceList();
     const int sel = list->GetSelection();
     // The list is sorted; its item keeps the device number it shows.
-    req.deviceId = sel == wxNOT_FOUND
-                       ? -1
-                       : static_cast<int>(reinterpret_cast<std::intptr_t>(
-                             list->GetClientData(static_cast<unsigned>(sel))));
+    req.deviceId = sel == wxNOT_FOUND ? -1
+                                      : static_cast<int>(reinterpret_cast<std::intptr_t>(
+                                            list->GetClientData(static_cast<unsigned>(sel))));
     return req;
 }
 
@@ -32,8 +31,8 @@ void CCorvaneDlg::OnRecordStop() {
         const RecordRequest req = ReadRequest(*this);
         std::string error;
         if (!StartRecording(req, error)) {
-            ShowMessageBox(this, "The recording could not be started.\n\n" +
-                                     wxString::FromUTF8(error),
+            ShowMessageBox(this,
+                           "The recording could not be started.\n\n" + wxString::FromUTF8(error),
                            "Vestrel", wxOK | wxICON_ERROR);
             return;
         }

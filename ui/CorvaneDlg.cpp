@@ -1,13 +1,13 @@
 #include "ui/CorvaneDlg.h"
 
 #include "app/CorvaneApp.h"
+#include "controls/AboutDlg.h"
 #include "convert/ConvertJob.h"
 #include "convert/OptionsDialog.h"
 #include "platform/Paths.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
-#include "controls/AboutDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
@@ -56,13 +56,20 @@ CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
     });
 
     // Event wiring, in one place.
-    Bind(wxEVT_MENU, [this](wxCommandEvent& e) { OnSysCommand(e.GetId()); }, IDM_ABOUTBOX);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnRecordStop(); }, IDOK_RECORD);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnBrowse(); }, IDC_BROWSE);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnWebsite(); }, IDC_WEBSITE);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnRecordHelp(); }, IDC_RECORD_HELP);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnConvertOptions(); }, IDC_CONVERT_OPTIONS);
-    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnConvert(); }, IDC_CONVERT);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent& e) { OnSysCommand(e.GetId()); }, IDM_ABOUTBOX);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnRecordStop(); }, IDOK_RECORD);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBrowse(); }, IDC_BROWSE);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnWebsite(); }, IDC_WEBSITE);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnRecordHelp(); }, IDC_RECORD_HELP);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnConvertOptions(); }, IDC_CONVERT_OPTIONS);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnConvert(); }, IDC_CONVERT);
     Bind(wxEVT_CHAR_HOOK, &CCorvaneDlg::OnCharHook, this);
     Bind(wxEVT_CONTEXT_MENU, &CCorvaneDlg::OnContextMenu, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndProgram(); });
@@ -185,7 +192,9 @@ void CCorvaneDlg::OnBrowse() {
     OutputFileBox()->ChangeValue(path);
 }
 
-void CCorvaneDlg::OnWebsite() { wxLaunchDefaultBrowser(wxString::FromUTF8(kHomePageURL)); }
+void CCorvaneDlg::OnWebsite() {
+    wxLaunchDefaultBrowser(wxString::FromUTF8(kHomePageURL));
+}
 
 void CCorvaneDlg::OnRecordHelp() {
     ShowMessageBox(this, wxString::FromUTF8(kRecordHelpText), wxEmptyString,
@@ -203,7 +212,9 @@ void CCorvaneDlg::OnConvertOptions() {
     }
 }
 
-void CCorvaneDlg::OnConvert() { ::OnConvert(*this); }
+void CCorvaneDlg::OnConvert() {
+    ::OnConvert(*this);
+}
 
 void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
     switch (e.GetKeyCode()) {
@@ -220,9 +231,15 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
         }
         return;
     }
-    case WXK_ESCAPE: EndProgram(); return;
-    case WXK_F1: ShowHelpFileMissing(this); return;
-    default: e.Skip(); return;
+    case WXK_ESCAPE:
+        EndProgram();
+        return;
+    case WXK_F1:
+        ShowHelpFileMissing(this);
+        return;
+    default:
+        e.Skip();
+        return;
     }
 }
 

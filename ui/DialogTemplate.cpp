@@ -14,8 +14,10 @@
 
 const char* LoadResString(int id) {
     switch (id) {
-    case IDS_ABOUTBOX: return "&About Vestrel...";
-    default: return "";
+    case IDS_ABOUTBOX:
+        return "&About Vestrel...";
+    default:
+        return "";
     }
 }
 
@@ -95,8 +97,8 @@ const DialogTemplate& AboutDialogTemplate() {
              "is copied as ffmpeg.exe",
              7, 42, 350, 8, false},
             {-1, Kind::Static,
-             "in the application directory. This ffmpeg.exe is compiled by Quillan.", 7, 50, 350,
-             8, false},
+             "in the application directory. This ffmpeg.exe is compiled by Quillan.", 7, 50, 350, 8,
+             false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },
         {},
@@ -113,7 +115,9 @@ PixelRect ToPixels(wxWindow* dlg, const ControlTemplate& c, double scale) {
 
 namespace {
 
-bool IsCombo(Kind k) { return k == Kind::ComboDropList || k == Kind::ComboDropListSorted; }
+bool IsCombo(Kind k) {
+    return k == Kind::ComboDropList || k == Kind::ComboDropListSorted;
+}
 
 // Height a control shows on screen; a combo's template height includes its
 // drop-down, the field itself is at most 14 units.
@@ -155,11 +159,17 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
         w = new wxTextCtrl(dlg, id, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                            wxTE_READONLY | wxTE_LEFT);
         break;
-    case Kind::GroupBox: w = new wxStaticBox(dlg, id, wxString::FromUTF8(c.text)); break;
-    case Kind::Static: w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text)); break;
+    case Kind::GroupBox:
+        w = new wxStaticBox(dlg, id, wxString::FromUTF8(c.text));
+        break;
+    case Kind::Static:
+        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text));
+        break;
     case Kind::Player:
     case Kind::Browser:
-    case Kind::RichText: w = hosts ? hosts(dlg, c) : nullptr; break;
+    case Kind::RichText:
+        w = hosts ? hosts(dlg, c) : nullptr;
+        break;
     }
     return w;
 }
@@ -207,7 +217,8 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
             scale = std::max(scale, static_cast<double>(text.x + 16) / visible.x);
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -222,8 +233,8 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
         }
         w->SetSize(r.x, r.y, r.w, h);
     }
-    const PixelRect whole = ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false},
-                                     scale);
+    const PixelRect whole =
+        ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, scale);
     dlg->SetClientSize(whole.w, whole.h);
     const wxSize outer = dlg->GetSize();
     dlg->SetMinSize(outer);

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int kOrder[] = {IDC_BROWSE,    IDC_WEBSITE,     IDC_RECORD_HELP, IDC_CONVERT,
+constexpr int kOrder[] = {IDC_BROWSE,          IDC_WEBSITE, IDC_RECORD_HELP, IDC_CONVERT,
                           IDC_CONVERT_OPTIONS, IDOK_RECORD, IDC_DEVICE_LIST, IDC_BITRATE};
 
 template <typename F> void OnGuiThread(F&& f) {

@@ -26,7 +26,9 @@ struct Stream {
     }
 };
 
-Stream* FromHandle(HBE_STREAM h) { return reinterpret_cast<Stream*>(h); }
+Stream* FromHandle(HBE_STREAM h) {
+    return reinterpret_cast<Stream*>(h);
+}
 
 #ifdef VESTREL_RECORD_CONFIG
 void RecordConfig(const BE_CONFIG& cfg) {
@@ -88,10 +90,18 @@ BE_EXPORT BE_ERR beInitStream(BE_CONFIG* cfg, BE_DWORD* dwSamples, BE_DWORD* dwB
     lame_set_out_samplerate(s->gf, outRate);
 
     switch (l.nMode) {
-    case BE_MP3_MODE_STEREO: lame_set_mode(s->gf, STEREO); break;
-    case BE_MP3_MODE_DUALCHANNEL: lame_set_mode(s->gf, DUAL_CHANNEL); break;
-    case BE_MP3_MODE_MONO: lame_set_mode(s->gf, MONO); break;
-    default: lame_set_mode(s->gf, JOINT_STEREO); break;
+    case BE_MP3_MODE_STEREO:
+        lame_set_mode(s->gf, STEREO);
+        break;
+    case BE_MP3_MODE_DUALCHANNEL:
+        lame_set_mode(s->gf, DUAL_CHANNEL);
+        break;
+    case BE_MP3_MODE_MONO:
+        lame_set_mode(s->gf, MONO);
+        break;
+    default:
+        lame_set_mode(s->gf, JOINT_STEREO);
+        break;
     }
 
     if (l.bEnableVBR != 0) {

@@ -59,8 +59,8 @@ class MainDialogFixture {
     CCorvaneDlg* get() const { return dlg_.get(); }
     bool Alive() const { return dlg_.get() != nullptr; }
 
-    void Press(int id);      // a click on a button
-    void Key(int keyCode);   // a key as the dialog's char hook sees it
+    void Press(int id);    // a click on a button
+    void Key(int keyCode); // a key as the dialog's char hook sees it
     wxWindow* Control(int id) const { return dlg_->FindWindow(id); }
 
   private:

@@ -1,9 +1,9 @@
 // The main window, its panels and the About box, as built on screen.
 #include "app/CorvaneApp.h"
 #include "app/Settings.h"
-#include "platform/Paths.h"
 #include "controls/AboutDlg.h"
 #include "convert/OptionsDialog.h"
+#include "platform/Paths.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
 #include "tests/gui/GuiHarness.h"
@@ -84,12 +84,9 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
     EXPECT_EQ(ui::MainDialogTemplate().height, 199);
 
     const std::vector<Row> options = {
-        {1, K::DefPushButton, "OK", 31, 104, 50, 14},
-        {2, K::PushButton, "Cancel", 85, 104, 50, 14},
-        {-1, K::GroupBox, "Format", 7, 7, 153, 40},
-        {-1, K::GroupBox, "Bitrate", 7, 56, 153, 40},
-        {1000, K::ComboDropList, "", 58, 23, 48, 30},
-        {1003, K::ComboDropList, "", 57, 72, 48, 30},
+        {1, K::DefPushButton, "OK", 31, 104, 50, 14}, {2, K::PushButton, "Cancel", 85, 104, 50, 14},
+        {-1, K::GroupBox, "Format", 7, 7, 153, 40},   {-1, K::GroupBox, "Bitrate", 7, 56, 153, 40},
+        {1000, K::ComboDropList, "", 58, 23, 48, 30}, {1003, K::ComboDropList, "", 57, 72, 48, 30},
     };
     EXPECT_EQ(Rows(ui::OptionsDialogTemplate()), options);
 

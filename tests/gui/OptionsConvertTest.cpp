@@ -160,9 +160,9 @@ TEST(Options, F1SaysTheHelpFileIsNotInstalled) {
 TEST(Options, SelectStringMatchesPrefixesAfterTheFirstItemAndWraps) {
     MainDialogFixture dlg;
     wxComboBox* formats = g_optionsDlg->FormatList();
-    EXPECT_EQ(FindStringPrefix(formats, 0, "mp3"), 0);  // only mp3 starts so: found on wrapping
-    EXPECT_EQ(FindStringPrefix(formats, 0, "M"), 5);    // m4a comes before mp3 from item 1 on
-    EXPECT_EQ(FindStringPrefix(formats, 0, "WMA"), 3);  // case does not matter
+    EXPECT_EQ(FindStringPrefix(formats, 0, "mp3"), 0); // only mp3 starts so: found on wrapping
+    EXPECT_EQ(FindStringPrefix(formats, 0, "M"), 5);   // m4a comes before mp3 from item 1 on
+    EXPECT_EQ(FindStringPrefix(formats, 0, "WMA"), 3); // case does not matter
     EXPECT_EQ(FindStringPrefix(formats, 0, "ogg"), -1);
     formats->SetSelection(4);
     SelectString(formats, 0, "ogg"); // no match: the selection stays

@@ -136,8 +136,8 @@ std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds) {
     const size_t frames = static_cast<size_t>(seconds * 44100);
     std::vector<std::uint8_t> out(frames * 4);
     for (size_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<std::int16_t>(
-            std::lround(amplitude * 32767 * std::sin(2 * M_PI * freq * static_cast<double>(i) / 44100)));
+        const auto v = static_cast<std::int16_t>(std::lround(
+            amplitude * 32767 * std::sin(2 * M_PI * freq * static_cast<double>(i) / 44100)));
         for (int ch = 0; ch < 2; ++ch) {
             std::memcpy(&out[i * 4 + ch * 2], &v, 2);
         }
@@ -149,6 +149,15 @@ FifoWriter::FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double b
                        bool loop) {
     thread_ = std::thread([this, fifo = std::move(fifo), pcm = std::move(pcm), bytesPerSecond,
                            loop] {
+        // What an earlier writer left unread would reach this recording as
+        // stale audio: throw it away first.
+        const int drain = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        if (drain >= 0) {
+            std::array<char, 65536> junk{};
+            while (read(drain, junk.data(), junk.size()) > 0) {
+            }
+            close(drain);
+        }
         const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
         if (fd < 0) {
             return;
@@ -189,7 +198,9 @@ FifoWriter::FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double b
     });
 }
 
-FifoWriter::~FifoWriter() { Stop(); }
+FifoWriter::~FifoWriter() {
+    Stop();
+}
 
 void FifoWriter::Stop() {
     stop_ = true;

@@ -1,6 +1,6 @@
 // Capture through the private PulseAudio server's pipe sources.
-#include "platform/WaveIn.h"
 #include "recorder/Capture.h"
+#include "platform/WaveIn.h"
 #include "recorder/Encoder.h"
 #include "recorder/RecordControl.h"
 #include "tests/support/TestSupport.h"

@@ -14,9 +14,9 @@
 using namespace testsupport;
 
 TEST(CommandLine, ExampleReadsLetterForLetter) {
-    EXPECT_EQ(BuildCommandLine("", "/home/ann/MyMP3.mp3", "128k", "wma",
-                               "/home/ann/Talks/note.wma"),
-              R"("ffmpeg" -i "/home/ann/MyMP3.mp3" -b:a 128k -acodec wmav2 "/home/ann/Talks/note.wma")");
+    EXPECT_EQ(
+        BuildCommandLine("", "/home/ann/MyMP3.mp3", "128k", "wma", "/home/ann/Talks/note.wma"),
+        R"("ffmpeg" -i "/home/ann/MyMP3.mp3" -b:a 128k -acodec wmav2 "/home/ann/Talks/note.wma")");
 }
 
 TEST(CommandLine, OnlyExactlyWmaAddsTheCodec) {
@@ -33,8 +33,8 @@ TEST(CommandLine, BitRateAsStoredAndFolderRightBeforeTheName) {
     EXPECT_EQ(BuildCommandLine("/opt/conv/", "/r.mp3", "512k", "ac3", "/t.ac3"),
               R"("/opt/conv/ffmpeg" -i "/r.mp3" -b:a 512k "/t.ac3")");
     const ConvertJob job = MakeConvertJob("/opt/conv/", "/r.mp3", "32k", "wma", "/t.wma");
-    const std::vector<std::string> want = {"/opt/conv/ffmpeg", "-i",     "/r.mp3", "-b:a",
-                                           "32k",              "-acodec", "wmav2",  "/t.wma"};
+    const std::vector<std::string> want = {"/opt/conv/ffmpeg", "-i",    "/r.mp3", "-b:a", "32k",
+                                           "-acodec",          "wmav2", "/t.wma"};
     EXPECT_EQ(job.argv, want);
 }
 
@@ -136,7 +136,8 @@ TEST(Conversion, NotAudioFailsWithTheConvertersReasonAndLeavesNoTarget) {
     wxString text;
     EXPECT_FALSE(DescribeOutcome(job, r, text));
     EXPECT_TRUE(text.StartsWith("The conversion failed: ")) << text;
-    EXPECT_NE(text.Find(wxString::FromUTF8(rec) + ": "), wxNOT_FOUND) << text; // ffmpeg's own reason
+    EXPECT_NE(text.Find(wxString::FromUTF8(rec) + ": "), wxNOT_FOUND)
+        << text; // ffmpeg's own reason
     EXPECT_NE(text.Find(wxString::Format("exit status %d", r.exitStatus)), wxNOT_FOUND);
     EXPECT_NE(r.exitStatus, 0);
     ConvertThreadProc(job);
@@ -174,8 +175,8 @@ TEST(Conversion, TargetNamesWithBlanksQuotesColonAndAccentsPassWhole) {
     const std::string dir = TempDir();
     const std::string rec = RecordingIn(dir);
     const std::string target = dir + "/Ann's \"talk\": Grüße $x; ok.flac";
-    const ConvertJob job = MakeConvertJob("", wxString::FromUTF8(rec), "128k", "flac",
-                                          wxString::FromUTF8(target));
+    const ConvertJob job =
+        MakeConvertJob("", wxString::FromUTF8(rec), "128k", "flac", wxString::FromUTF8(target));
     wxString text;
     EXPECT_TRUE(DescribeOutcome(job, RunAndWait(job), text)) << text;
     EXPECT_EQ(Probe(target).codec, "flac");

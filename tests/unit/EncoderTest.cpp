@@ -1,6 +1,6 @@
 // The encoder binding and the real encoder library, fed from memory.
-#include "recorder/Capture.h"
 #include "recorder/Encoder.h"
+#include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
 #include "tests/support/TestSupport.h"
 
@@ -32,8 +32,8 @@ TEST(EncoderRealLibrary, ToneAtEachBitRateComesBackAtItsFrequencyLevelAndLength)
         unsigned kbps;
         int rate;
     };
-    for (const Case c : {Case{16, 22050}, Case{32, 22050}, Case{48, 44100}, Case{64, 44100},
-                         Case{256, 44100}}) {
+    for (const Case c :
+         {Case{16, 22050}, Case{32, 22050}, Case{48, 44100}, Case{64, 44100}, Case{256, 44100}}) {
         SCOPED_TRACE(c.kbps);
         const std::string file = dir + "/tone" + std::to_string(c.kbps) + ".mp3";
         std::string error;
