@@ -64,6 +64,9 @@ BE_EXPORT BE_ERR beInitStream(BE_CONFIG* cfg, BE_DWORD* dwSamples, BE_DWORD* dwB
     }
 #ifdef VESTREL_RECORD_CONFIG
     RecordConfig(*cfg);
+    if (std::getenv("VESTREL_CONFIG_REFUSE") != nullptr) {
+        return BE_ERR_INVALID_FORMAT_PARAMETERS;
+    }
 #endif
     if (cfg->dwConfig != BE_CONFIG_LAME) {
         return BE_ERR_INVALID_FORMAT;

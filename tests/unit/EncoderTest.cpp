@@ -157,6 +157,18 @@ TEST(EncoderConfigRecorded, LibraryReceivesThePublishedConfiguration) {
     EXPECT_EQ(received(48).format.LHV1.dwMpegVersion, 1U);
 }
 
+TEST(EncoderConfigRecorded, StreamThatDoesNotOpenIsReportedAndTheFileClosed) {
+    const std::string dir = TempDir();
+    setenv("VESTREL_CONFIG_REFUSE", "1", 1);
+    std::string error;
+    EXPECT_EQ(OpenEncoderStream(dir + "/refused.mp3", 64, &error), 0);
+    unsetenv("VESTREL_CONFIG_REFUSE");
+    EXPECT_NE(error.find("could not start an MP3 stream"), std::string::npos) << error;
+    EXPECT_NE(error.find("liblame_enc.so"), std::string::npos) << error;
+    EXPECT_EQ(g_outFile, nullptr);
+    EXPECT_FALSE(g_bStreamOpen);
+}
+
 // Run with a library that lacks beWriteInfoTag.
 TEST(EncoderLoaderNoInfoTag, IsAccepted) {
     std::string error;
