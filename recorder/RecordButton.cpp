@@ -45,13 +45,14 @@ void CCorvaneDlg::OnRecordStop() {
 }
 
 void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
-    if (RecordButton()->GetLabel() == "Record") {
-        return;
-    }
-    StopRecording();
-    RecordButton()->SetLabel("Record");
     const wxString file = OutputFileBox()->GetValue();
-    m_player.put_URL(file);
+    // A Stop pressed just as the recording failed has done the tidying up;
+    // the user is still told why the recording ended.
+    if (RecordButton()->GetLabel() != "Record") {
+        StopRecording();
+        RecordButton()->SetLabel("Record");
+        m_player.put_URL(file);
+    }
     ShowMessageBox(this,
                    "The recording stopped: " + wxString::FromUTF8(reason) +
                        ".\n\nWhat was recorded up to then is kept in " + file + ".",
