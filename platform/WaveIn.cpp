@@ -517,13 +517,13 @@ std::string ErrorText(Result r) {
     case kOk:
         return "no error";
     case kBadDevice:
-        return "the recording device could not be opened";
+        return "the sound server has no such input device, or refused it";
     case kNoServer:
         return "no sound server is running";
     case kInvalidHandle:
         return "the recording device is not open";
     default:
-        return "the sound server refused the recording";
+        return "the sound server refused the recording format";
     }
 }
 
