@@ -29,12 +29,7 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
     });
     m_richText.Attach(FindWindow(IDC_RICHTEXT));
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
-    SetBackgroundColour(m_pBkBrush->GetColour());
-    for (wxWindow* child : GetChildren()) {
-        if (child->GetId() != IDC_RICHTEXT) {
-            child->SetBackgroundColour(m_pBkBrush->GetColour());
-        }
-    }
+    ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);
     SetEscapeId(wxID_NONE);
     Bind(wxEVT_ACTIVATE, &CAboutDlg::OnActivate, this);
     Bind(wxEVT_CHAR_HOOK, &CAboutDlg::OnCharHook, this);

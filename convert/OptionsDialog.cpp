@@ -57,10 +57,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
 
 bool COptionsDialog::OnInitDialog() {
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(255, 255, 255));
-    SetBackgroundColour(m_pBkBrush->GetColour());
-    for (wxWindow* child : GetChildren()) {
-        child->SetBackgroundColour(m_pBkBrush->GetColour());
-    }
+    ui::PaintBackgrounds(this, *m_pBkBrush);
     SelectString(FormatList(), 0, "mp3");
     SelectString(BitrateList(), 0, "128k");
     return true;

@@ -152,7 +152,6 @@ class Device {
         if (fmt.wBitsPerSample != 16 || pa_sample_spec_valid(&sampleSpec) == 0) {
             return kError;
         }
-        frameBytes_ = fmt.nBlockAlign;
         delivery_ = std::thread([this] { DeliveryLoop(); });
 
         Connection::Lock lock(conn_.loop());
@@ -386,7 +385,6 @@ class Device {
     std::atomic<bool> ready_{false};
     Callback cb_;
     std::uintptr_t instance_;
-    std::uint32_t frameBytes_ = 4;
 
     std::mutex m_;
     std::condition_variable cv_;

@@ -138,20 +138,8 @@ const wxBrush* CCorvaneDlg::OnCtlColor(int kind) const {
 }
 
 void CCorvaneDlg::ApplyColours() {
-    const wxBrush* dialogBrush = OnCtlColor(4);
-    if (dialogBrush == nullptr) {
-        return;
-    }
-    const wxColour white = dialogBrush->GetColour();
-    SetBackgroundColour(white);
-    for (wxWindow* child : GetChildren()) {
-        if (child->GetId() == IDC_PLAYER || child->GetId() == IDC_BROWSER) {
-            continue;
-        }
-        child->SetBackgroundColour(white);
-    }
-    if (PlayerPanel* p = m_player.panel()) {
-        p->SetBackgroundColour(white);
+    if (const wxBrush* brush = OnCtlColor(4)) { // none before the initialisation made it
+        ui::PaintBackgrounds(this, *brush, IDC_BROWSER);
     }
 }
 

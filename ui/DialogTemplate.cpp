@@ -2,6 +2,7 @@
 
 #include "ui/Resource.h"
 
+#include <wx/brush.h>
 #include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/dialog.h>
@@ -104,6 +105,16 @@ const DialogTemplate& AboutDialogTemplate() {
         {},
     };
     return t;
+}
+
+void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId) {
+    const wxColour colour = brush.GetColour();
+    dlg->SetBackgroundColour(colour);
+    for (wxWindow* child : dlg->GetChildren()) {
+        if (!child->IsTopLevel() && (exceptId == -1 || child->GetId() != exceptId)) {
+            child->SetBackgroundColour(colour);
+        }
+    }
 }
 
 PixelRect ToPixels(wxWindow* dlg, const ControlTemplate& c, double scale) {

@@ -9,6 +9,7 @@
 
 class wxWindow;
 class wxDialog;
+class wxBrush;
 
 namespace ui {
 
@@ -57,6 +58,10 @@ using HostFactory = std::function<wxWindow*(wxWindow* parent, const ControlTempl
 // font; when a text would not fit at that scale, everything grows by the
 // same factor so the layout keeps its proportions. Returns the scale used.
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts);
+
+// Paints the dialog and its controls' backgrounds in the brush's colour,
+// leaving out control `exceptId` (a panel that keeps its own colour).
+void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId = -1);
 
 // Pixel rectangle of a template control at `scale`.
 struct PixelRect {

@@ -3,11 +3,7 @@
 # Escape then ends the program with status 0.
 set -u
 . "$(dirname "$0")/lib.sh"
-start_app
-w=$(wait_window Vestrel) || fail "no main window"
-sleep 1
-press "$w" Return
-sleep 0.3
+start_recording
 espeak-ng --stdout "Recording a lecture note for the test." \
     | sox -t wav - -r 44100 -c 2 -b 16 -e signed -t raw - > "$VESTREL_FIFO_ALPHA"
 sleep 0.5

@@ -3,11 +3,7 @@
 # at most the last two seconds.
 set -u
 . "$(dirname "$0")/lib.sh"
-start_app
-w=$(wait_window Vestrel) || fail "no main window"
-sleep 1
-press "$w" Return
-sleep 0.3
+start_recording
 sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 10 sine 500 vol 0.5 \
     | while dd bs=17640 count=1 iflag=fullblock status=none; do sleep 0.1; done \
     > "$VESTREL_FIFO_ALPHA" &

@@ -26,3 +26,12 @@ start_app() {
 }
 
 duration_of() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1"; }
+
+# Starts the program, waits for its window (id in $w) and presses Record.
+start_recording() {
+    start_app
+    w=$(wait_window Vestrel) || fail "no main window"
+    sleep 1
+    press "$w" Return
+    sleep 0.3
+}
