@@ -130,7 +130,7 @@ void ShowCompletionBox(const wxString& text, bool ok) {
 
 } // namespace
 
-int ConvertThreadProc(ConvertJob job) {
+int ConvertThreadProc(const ConvertJob& job) {
     SetMainCaption("Saving...");
     EnableControls(false, false);
     const platform::ProcessResult r = RunAndWait(job);

@@ -30,7 +30,7 @@ ConvertJob MakeConvertJob(const wxString& converterDir, const wxString& recorded
 void OnConvert(CCorvaneDlg& dlg);
 // The worker: caption and controls around the converter run, then the
 // completion box.
-int ConvertThreadProc(ConvertJob job);
+int ConvertThreadProc(const ConvertJob& job);
 // Runs the converter and waits for it.
 platform::ProcessResult RunAndWait(const ConvertJob& job);
 

@@ -141,8 +141,8 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
         g_qwCapturedBytes += hdr->dwBytesRecorded;
         if (g_outFile != nullptr && g_dwMP3Bytes > 0 && !g_bCaptureFailed) {
             // Flushed at once, so a crash loses at most the buffers in flight.
-            if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile) != 1 ||
-                std::fflush(g_outFile) != 0) {
+            if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile.get()) != 1 ||
+                std::fflush(g_outFile.get()) != 0) {
                 Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
             }
         }

@@ -14,7 +14,7 @@ BE_DWORD g_dwChunkSamples = 0;
 BE_DWORD g_dwMP3BufferSize = 0;
 HBE_STREAM g_hbeStream = 0;
 std::atomic<bool> g_bStreamOpen{false};
-std::FILE* g_outFile = nullptr;
+FilePtr g_outFile;
 
 namespace {
 std::mutex g_loadMutex;
@@ -92,7 +92,7 @@ int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string
     if (LoadEncoder(error) == 0) {
         return 0;
     }
-    g_outFile = std::fopen(fileName.c_str(), "wb");
+    g_outFile.reset(std::fopen(fileName.c_str(), "wb"));
     if (g_outFile == nullptr) {
         if (error != nullptr) {
             *error =
@@ -112,8 +112,7 @@ int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string
                      " could not start an MP3 stream at " + std::to_string(bitrate) +
                      " kbit/s (error " + std::to_string(rc) + ").";
         }
-        std::fclose(g_outFile);
-        g_outFile = nullptr;
+        g_outFile.reset();
         return 0;
     }
     g_bStreamOpen = true;
@@ -130,7 +129,7 @@ bool CloseEncoderStream(std::string* error) {
         BE_DWORD n = 0;
         if (g_encoder.beDeinitStream(g_hbeStream, tail.data(), &n) == BE_ERR_SUCCESS && n > 0 &&
             g_outFile != nullptr) {
-            if (std::fwrite(tail.data(), 1, n, g_outFile) != n) {
+            if (std::fwrite(tail.data(), 1, n, g_outFile.get()) != n) {
                 ok = false;
                 why = std::strerror(errno);
             }
@@ -139,11 +138,10 @@ bool CloseEncoderStream(std::string* error) {
         g_bStreamOpen = false;
     }
     if (g_outFile != nullptr) {
-        if (std::fclose(g_outFile) != 0 && ok) {
+        if (std::fclose(g_outFile.release()) != 0 && ok) {
             ok = false;
             why = std::strerror(errno);
         }
-        g_outFile = nullptr;
     }
     if (!ok && error != nullptr) {
         *error = "the file could not be completed: " + why;

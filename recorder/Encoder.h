@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 constexpr const char* kEncoderLibraryName = "liblame_enc.so";
@@ -27,7 +28,12 @@ extern BE_DWORD g_dwChunkSamples;
 extern BE_DWORD g_dwMP3BufferSize;
 extern HBE_STREAM g_hbeStream;
 extern std::atomic<bool> g_bStreamOpen; // g_hbeStream came from a successful beInitStream
-extern std::FILE* g_outFile;
+// Closes a C file stream; the stop path closes it itself to see the result.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+extern FilePtr g_outFile;
 
 // Loads the library once; 1 when it is loaded with every required entry
 // point. On failure `error` (when given) says why.
