@@ -32,6 +32,7 @@ double CpuSeconds() {
 }
 
 RecordRequest Request(const std::string& file, unsigned kbps) {
+    DrainTestSources();
     RecordRequest r;
     r.fileName = file;
     r.bitrate = kbps;

@@ -24,6 +24,7 @@ struct Recording {
     std::string file;
     explicit Recording(const std::string& name = "take.mp3") : file(TempDir() + "/" + name) {
         Hook().Clear();
+        DrainTestSources();
         dlg->OutputFileBox()->ChangeValue(wxString::FromUTF8(file));
     }
     wxString Caption() const { return dlg->RecordButton()->GetLabel(); }

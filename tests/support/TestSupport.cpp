@@ -149,15 +149,6 @@ FifoWriter::FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double b
                        bool loop) {
     thread_ = std::thread([this, fifo = std::move(fifo), pcm = std::move(pcm), bytesPerSecond,
                            loop] {
-        // What an earlier writer left unread would reach this recording as
-        // stale audio: throw it away first.
-        const int drain = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-        if (drain >= 0) {
-            std::array<char, 65536> junk{};
-            while (read(drain, junk.data(), junk.size()) > 0) {
-            }
-            close(drain);
-        }
         const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
         if (fd < 0) {
             return;
@@ -231,6 +222,27 @@ std::string MakeRecording(const std::string& file, double seconds, unsigned kbps
     EncodeThroughHandler(Sine(800, 0.5, seconds));
     CloseEncoderStream();
     return file;
+}
+
+namespace {
+void DrainFifo(const std::string& fifo) {
+    const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        return;
+    }
+    std::array<char, 65536> junk{};
+    while (read(fd, junk.data(), junk.size()) > 0) {
+    }
+    close(fd);
+}
+} // namespace
+
+void DrainTestSources() {
+    for (const char* var : {"VESTREL_FIFO_ZETA", "VESTREL_FIFO_ALPHA"}) {
+        if (!Env(var).empty()) {
+            DrainFifo(Env(var));
+        }
+    }
 }
 
 std::string Env(const char* name) {

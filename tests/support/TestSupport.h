@@ -60,6 +60,11 @@ void EncodeThroughHandler(const std::vector<std::uint8_t>& pcm);
 // returns the file name, or "" when the encoder did not open.
 std::string MakeRecording(const std::string& file, double seconds = 3.0, unsigned kbps = 128);
 
+// Throws away what earlier writers left unread in the test sources' FIFOs,
+// which would otherwise reach the next recording as stale audio. Call it
+// before a recording starts.
+void DrainTestSources();
+
 std::string Env(const char* name);
 std::string TempDir(); // a fresh folder for one test
 bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout,

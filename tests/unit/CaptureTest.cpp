@@ -40,7 +40,9 @@ class FailureWatch {
     std::string reason_;
 };
 
+// Also clears the sources, as every recording here starts with fresh audio.
 RecordRequest Request(const std::string& file, unsigned kbps, int device) {
+    DrainTestSources();
     RecordRequest r;
     r.fileName = file;
     r.bitrate = kbps;
