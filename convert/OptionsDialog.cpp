@@ -7,9 +7,9 @@
 
 #include <wx/brush.h>
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 
-int FindStringPrefix(const wxComboBox* list, int start, const wxString& text) {
+int FindStringPrefix(const wxChoice* list, int start, const wxString& text) {
     const int n = static_cast<int>(list->GetCount());
     if (n == 0) {
         return -1;
@@ -24,7 +24,7 @@ int FindStringPrefix(const wxComboBox* list, int start, const wxString& text) {
     return -1;
 }
 
-void SelectString(wxComboBox* list, int start, const wxString& text) {
+void SelectString(wxChoice* list, int start, const wxString& text) {
     const int i = FindStringPrefix(list, start, text);
     if (i >= 0) {
         list->SetSelection(i);
@@ -64,8 +64,8 @@ bool COptionsDialog::OnInitDialog() {
 }
 
 void COptionsDialog::OnBnClickedOk() {
-    g_szFormat = FormatList()->GetValue();
-    g_szBitrate = BitrateList()->GetValue();
+    g_szFormat = FormatList()->GetStringSelection();
+    g_szBitrate = BitrateList()->GetStringSelection();
     Hide();
 }
 
@@ -100,9 +100,9 @@ void COptionsDialog::OnCharHook(wxKeyEvent& e) {
     e.Skip();
 }
 
-wxComboBox* COptionsDialog::FormatList() const {
-    return static_cast<wxComboBox*>(FindWindow(IDC_FORMAT));
+wxChoice* COptionsDialog::FormatList() const {
+    return static_cast<wxChoice*>(FindWindow(IDC_FORMAT));
 }
-wxComboBox* COptionsDialog::BitrateList() const {
-    return static_cast<wxComboBox*>(FindWindow(IDC_BITRATE));
+wxChoice* COptionsDialog::BitrateList() const {
+    return static_cast<wxChoice*>(FindWindow(IDC_BITRATE));
 }

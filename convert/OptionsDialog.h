@@ -8,7 +8,7 @@
 #include <memory>
 
 #include <wx/brush.h>
-class wxComboBox;
+class wxChoice;
 
 class COptionsDialog : public wxDialog {
   public:
@@ -20,8 +20,8 @@ class COptionsDialog : public wxDialog {
     void OnShowWindow(wxShowEvent& e);
     const wxBrush* OnCtlColor(int kind) const;
 
-    wxComboBox* FormatList() const;
-    wxComboBox* BitrateList() const;
+    wxChoice* FormatList() const;
+    wxChoice* BitrateList() const;
 
   private:
     bool OnInitDialog();
@@ -31,6 +31,6 @@ class COptionsDialog : public wxDialog {
 
 // The list's select-string rule: the first item after `start` whose text
 // begins with `text`, case-insensitively, wrapping round; -1 when none.
-int FindStringPrefix(const wxComboBox* list, int start, const wxString& text);
+int FindStringPrefix(const wxChoice* list, int start, const wxString& text);
 // Selects that item; leaves the selection alone when nothing matches.
-void SelectString(wxComboBox* list, int start, const wxString& text);
+void SelectString(wxChoice* list, int start, const wxString& text);

@@ -4,16 +4,16 @@
 #include "ui/MessageBox.h"
 
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/textctrl.h>
 
 namespace {
 
 RecordRequest ReadRequest(CCorvaneDlg& dlg) {
     RecordRequest req;
-    req.bitrate = ParseBitrate(dlg.BitrateList()->GetValue());
+    req.bitrate = ParseBitrate(dlg.BitrateList()->GetStringSelection());
     req.fileName = dlg.OutputFileBox()->GetValue().utf8_string();
-    wxComboBox* list = dlg.DeviceList();
+    wxChoice* list = dlg.DeviceList();
     const int sel = list->GetSelection();
     // The list is sorted; its item keeps the device number it shows.
     req.deviceId = sel == wxNOT_FOUND ? -1

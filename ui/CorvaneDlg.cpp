@@ -14,7 +14,7 @@
 
 #include <wx/brush.h>
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
@@ -116,7 +116,7 @@ bool CCorvaneDlg::OnInitDialog() {
 }
 
 void CCorvaneDlg::FillDeviceList() {
-    wxComboBox* list = DeviceList();
+    wxChoice* list = DeviceList();
     const unsigned count = wavein::waveInGetNumDevs();
     for (unsigned dev = 0; dev < count; ++dev) {
         std::string name;
@@ -245,11 +245,11 @@ void CCorvaneDlg::EndProgram() {
 wxButton* CCorvaneDlg::RecordButton() const {
     return static_cast<wxButton*>(FindWindow(IDOK_RECORD));
 }
-wxComboBox* CCorvaneDlg::DeviceList() const {
-    return static_cast<wxComboBox*>(FindWindow(IDC_DEVICE_LIST));
+wxChoice* CCorvaneDlg::DeviceList() const {
+    return static_cast<wxChoice*>(FindWindow(IDC_DEVICE_LIST));
 }
-wxComboBox* CCorvaneDlg::BitrateList() const {
-    return static_cast<wxComboBox*>(FindWindow(IDC_BITRATE));
+wxChoice* CCorvaneDlg::BitrateList() const {
+    return static_cast<wxChoice*>(FindWindow(IDC_BITRATE));
 }
 wxTextCtrl* CCorvaneDlg::OutputFileBox() const {
     return static_cast<wxTextCtrl*>(FindWindow(IDC_OUTPUT_FILE));

@@ -12,7 +12,7 @@
 #include <string>
 
 class wxButton;
-class wxComboBox;
+class wxChoice;
 class wxTextCtrl;
 #include <wx/brush.h>
 
@@ -49,8 +49,8 @@ class CCorvaneDlg : public wxDialog {
     void OnRecordingFailed(const std::string& reason);
 
     wxButton* RecordButton() const;
-    wxComboBox* DeviceList() const;
-    wxComboBox* BitrateList() const;
+    wxChoice* DeviceList() const;
+    wxChoice* BitrateList() const;
     wxTextCtrl* OutputFileBox() const;
     COcx1& Player() { return m_player; }
     CExplorer1& Browser() { return m_browser; }

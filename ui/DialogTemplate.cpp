@@ -4,7 +4,7 @@
 
 #include <wx/brush.h>
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -152,12 +152,10 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
     }
     case Kind::ComboDropList:
     case Kind::ComboDropListSorted: {
-        long style = wxCB_READONLY;
-        if (c.kind == Kind::ComboDropListSorted) {
-            style |= wxCB_SORT;
-        }
-        auto* cb = new wxComboBox(dlg, id, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
-                                  nullptr, style);
+        // A drop-down list the user picks from and cannot type into: on GTK
+        // that is wxChoice (a read-only wxComboBox still shows an entry).
+        const long style = c.kind == Kind::ComboDropListSorted ? wxCB_SORT : 0;
+        auto* cb = new wxChoice(dlg, id, wxDefaultPosition, wxDefaultSize, 0, nullptr, style);
         if (auto it = t.listItems.find(c.id); it != t.listItems.end()) {
             for (const char* item : it->second) {
                 cb->Append(wxString::FromUTF8(item));

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
@@ -52,7 +52,7 @@ bool operator==(const Row& a, const Row& b) {
            a.w == b.w && a.h == b.h;
 }
 
-std::vector<wxString> Items(wxComboBox* c) {
+std::vector<wxString> Items(wxChoice* c) {
     std::vector<wxString> out;
     for (unsigned i = 0; i < c->GetCount(); ++i) {
         out.push_back(c->GetString(i));
@@ -150,8 +150,9 @@ TEST(MainDialog, ListsAndOutputFileStartFromTheDefaults) {
                                          "96 Kbps", "128 Kbps", "160 Kbps", "256 Kbps"};
     EXPECT_EQ(Items(dlg->BitrateList()), rates);
     EXPECT_EQ(dlg->BitrateList()->GetSelection(), 3);
-    EXPECT_EQ(dlg->BitrateList()->GetValue(), "64 Kbps");
+    EXPECT_EQ(dlg->BitrateList()->GetStringSelection(), "64 Kbps");
     EXPECT_FALSE(dlg->BitrateList()->HasFlag(wxCB_SORT));
+    EXPECT_TRUE(dlg->DeviceList()->HasFlag(wxCB_SORT));
     EXPECT_EQ(dlg->OutputFileBox()->GetValue(),
               wxString::FromUTF8(testsupport::Env("HOME") + "/MyMP3.mp3"));
     EXPECT_FALSE(dlg->OutputFileBox()->IsEditable());
@@ -163,7 +164,7 @@ TEST(MainDialog, ListsAndOutputFileStartFromTheDefaults) {
 
 TEST(MainDialog, DeviceListIsSortedAndKeepsDeviceNumbers) {
     MainDialogFixture dlg;
-    wxComboBox* list = dlg->DeviceList();
+    wxChoice* list = dlg->DeviceList();
     // The server lists Zeta first (device 0), Alpha second (device 1).
     const std::vector<wxString> names = {"Alpha Line In", "Zeta Microphone"};
     ASSERT_EQ(Items(list), names);
@@ -304,6 +305,11 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     EXPECT_TRUE(dlg.Control(1)->IsEnabled());
     EXPECT_TRUE(dlg.Control(1001)->IsEnabled());
     EXPECT_TRUE(dlg.Control(1008)->IsEnabled());
+    EnableControls(true, true);
+    dlg->BitrateList()->SetFocus();
+    Pump(50);
+    EnableControls(false, true); // the focused list goes grey: Record/Stop takes the keys
+    EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1));
     std::thread([] { EnableControls(false, false); }).join();
     Pump(100);
     EXPECT_FALSE(dlg.Control(1)->IsEnabled());
@@ -452,5 +458,5 @@ TEST(NoServer, NoDeviceBoxAndAnEmptyList) {
     EXPECT_EQ(dlg->DeviceList()->GetCount(), 0U);
     EXPECT_EQ(dlg->DeviceList()->GetSelection(), wxNOT_FOUND);
     // The rest of the window is as usual.
-    EXPECT_EQ(dlg->BitrateList()->GetValue(), "64 Kbps");
+    EXPECT_EQ(dlg->BitrateList()->GetStringSelection(), "64 Kbps");
 }

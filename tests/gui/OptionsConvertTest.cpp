@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/filedlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -117,8 +117,8 @@ TEST(Options, ListsInTheirOrderAndDefaultsShownBeforeTheFirstOk) {
     EXPECT_EQ(wxJoin(formats, ','), "mp3,wav,aac,wma,flac,m4a,ac3");
     EXPECT_EQ(wxJoin(rates, ','), "512k,256k,128k,64k,32k");
     dlg.Press(IDC_CONVERT_OPTIONS);
-    EXPECT_EQ(opt->FormatList()->GetValue(), "mp3");
-    EXPECT_EQ(opt->BitrateList()->GetValue(), "128k");
+    EXPECT_EQ(opt->FormatList()->GetStringSelection(), "mp3");
+    EXPECT_EQ(opt->BitrateList()->GetStringSelection(), "128k");
     EXPECT_EQ(opt->GetBackgroundColour(), *wxWHITE);
     ASSERT_NE(opt->OnCtlColor(2), nullptr);
     EXPECT_EQ(opt->OnCtlColor(9), nullptr);
@@ -137,14 +137,14 @@ TEST(Options, OkStoresCancelDropsAndEveryShowingReselects) {
     EXPECT_EQ(g_szBitrate, "64k");
 
     dlg.Press(IDC_CONVERT_OPTIONS);
-    EXPECT_EQ(opt->FormatList()->GetValue(), "wma");
+    EXPECT_EQ(opt->FormatList()->GetStringSelection(), "wma");
     opt->FormatList()->SetSelection(6); // ac3, then cancelled
     opt->BitrateList()->SetSelection(0);
     PressIn(opt, IDC_CANCEL);
     EXPECT_EQ(g_szFormat, "wma");
     dlg.Press(IDC_CONVERT_OPTIONS);
-    EXPECT_EQ(opt->FormatList()->GetValue(), "wma");
-    EXPECT_EQ(opt->BitrateList()->GetValue(), "64k");
+    EXPECT_EQ(opt->FormatList()->GetStringSelection(), "wma");
+    EXPECT_EQ(opt->BitrateList()->GetStringSelection(), "64k");
     KeyIn(opt, WXK_ESCAPE);
 }
 
@@ -159,7 +159,7 @@ TEST(Options, F1SaysTheHelpFileIsNotInstalled) {
 
 TEST(Options, SelectStringMatchesPrefixesAfterTheFirstItemAndWraps) {
     MainDialogFixture dlg;
-    wxComboBox* formats = g_optionsDlg->FormatList();
+    wxChoice* formats = g_optionsDlg->FormatList();
     EXPECT_EQ(FindStringPrefix(formats, 0, "mp3"), 0); // only mp3 starts so: found on wrapping
     EXPECT_EQ(FindStringPrefix(formats, 0, "M"), 5);   // m4a comes before mp3 from item 1 on
     EXPECT_EQ(FindStringPrefix(formats, 0, "WMA"), 3); // case does not matter

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/button.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/textctrl.h>
 
 using namespace gui;
