@@ -94,11 +94,6 @@ class Connection {
         pa_operation_unref(op);
     }
 
-    std::string LastError() const {
-        return context_ != nullptr ? pa_strerror(pa_context_errno(context_))
-                                   : "no sound server connection";
-    }
-
     struct Lock {
         explicit Lock(pa_threaded_mainloop* l) : l_(l) { pa_threaded_mainloop_lock(l_); }
         ~Lock() { pa_threaded_mainloop_unlock(l_); }

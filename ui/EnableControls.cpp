@@ -30,22 +30,19 @@ void EnableControls(bool enable, bool spareRecordStop) {
         if (dlg == nullptr) {
             return;
         }
-        wxWindow* focus = wxWindow::FindFocus();
-        bool focusLost = false;
         for (const int id : kOrder) {
             if (id == IDOK_RECORD && spareRecordStop) {
                 continue;
             }
             if (wxWindow* w = dlg->FindWindow(id)) {
-                focusLost = focusLost || (!enable && w == focus);
                 w->Enable(enable);
             }
         }
         // GTK drops the keyboard focus of a control that is disabled, and
         // with it Enter for Stop and Escape; when the control comes back the
         // focus does not. Record/Stop, which stays, takes it both ways.
-        const wxWindow* now = wxWindow::FindFocus();
-        if (spareRecordStop && (focusLost || now == nullptr || !now->IsEnabled())) {
+        const wxWindow* focus = wxWindow::FindFocus();
+        if (spareRecordStop && (focus == nullptr || !focus->IsEnabled())) {
             dlg->FindWindow(IDOK_RECORD)->SetFocus();
         }
     });
