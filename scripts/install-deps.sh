@@ -12,7 +12,7 @@ run_pkgs=(
 )
 test_pkgs=(
     libgtest-dev
-    xvfb x11-utils xdotool imagemagick
+    xvfb x11-utils xdotool imagemagick openbox
     pulseaudio pulseaudio-utils
     sox espeak-ng lame
 )

@@ -2,6 +2,7 @@
 # Runs a command inside a private test desktop: an Xvfb display and a
 # private PulseAudio server with two pipe sources and a null output.
 #   tests/env/session.sh COMMAND [ARGS...]
+# VESTREL_WM=openbox also starts a window manager on the display.
 # Exported for the command:
 #   DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER
 #   VESTREL_FIFO_ZETA  FIFO of source "zeta_mic"   ("Zeta Microphone", device 0)
@@ -29,6 +30,17 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root
 pids+=($!)
 for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -1 "$root/display")"
+
+# VESTREL_WM=openbox: a window manager, so focus, stacking and modal grabs
+# behave as on a person's desktop.
+if [ "${VESTREL_WM:-}" = openbox ]; then
+    openbox --sm-disable >"$root/openbox.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+        sleep 0.05
+    done
+fi
 
 export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"
 pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
