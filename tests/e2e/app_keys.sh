@@ -15,8 +15,8 @@ xdotool key Down Return
 sleep 0.7
 xdotool key Return
 sleep 0.5
-timeout 20 espeak-ng --stdout "Recording a lecture note for the test." \
-    | timeout 20 sox -t wav - -r 44100 -c 2 -b 16 -e signed -t raw - > "$VESTREL_FIFO_ALPHA" || fail "nobody recorded the source"
+feed 20 "$VESTREL_FIFO_ALPHA" bash -c 'espeak-ng --stdout "Recording a lecture note for the test." |
+    sox -t wav - -r 44100 -c 2 -b 16 -e signed -t raw -' || fail "nobody recorded the source"
 sleep 0.5
 press "$w" Return
 mp3="$HOME/MyMP3.mp3"
@@ -37,8 +37,6 @@ ls -l /proc/$app/fd | grep -q "$mp3" || fail "the player did not load $mp3"
 press "$w" Return; press "$w" Return; press "$w" Return; press "$w" Return
 sleep 0.5
 press "$w" Escape
-for _ in $(seq 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
-kill -0 $app 2>/dev/null && fail "Escape did not end the program"
-wait $app; rc=$?
+wait_exit || fail "Escape did not end the program"
 [ $rc -eq 0 ] || fail "exit status $rc"
 echo "ok"

@@ -4,12 +4,10 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 start_recording
-sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 10 sine 500 vol 0.5 \
-    | while dd bs=17640 count=1 iflag=fullblock status=none; do sleep 0.1; done \
-    > "$VESTREL_FIFO_ALPHA" &
+feed_tone 500 10 "$VESTREL_FIFO_ALPHA" &
 feeder=$!
 sleep 5
-kill -9 $app
+kill -9 $app; app=
 kill $feeder 2>/dev/null
 mp3="$HOME/MyMP3.mp3"
 d=$(ffmpeg -v error -i "$mp3" -f s16le -ac 1 - | wc -c | awk '{ print $1 / 88200 }')

@@ -10,7 +10,6 @@ press "$box" Return
 w=$(wait_window Vestrel) || fail "no main window after the box"
 sleep 0.5
 press "$w" Escape
-for _ in $(seq 50); do kill -0 $app 2>/dev/null || break; sleep 0.1; done
-wait $app; rc=$?
+wait_exit || fail "Escape did not end the program"
 [ $rc -eq 0 ] || fail "exit status $rc"
 echo "ok"
