@@ -3,7 +3,14 @@
 
 #include <string>
 
+#ifndef VESTREL_APP_ID
+#define VESTREL_APP_ID "example.vestrel.Vestrel"
+#endif
+
 namespace platform {
+
+// The desktop's id for the program: desktop file, metainfo and icon names.
+constexpr const char* kAppId = VESTREL_APP_ID;
 
 // Full path of the running executable (from /proc/self/exe).
 std::string ExecutablePath();
