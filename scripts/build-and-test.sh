@@ -1,11 +1,29 @@
 #!/bin/bash
 # Fresh Debian 12: installs what the tests need, builds Vestrel and runs
-# the whole test suite (each test in its own Xvfb display and private
-# PulseAudio server).
+# the whole test suite twice: as built for users, and once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer (each test in its own
+# Xvfb display and private sound server).
+#   scripts/build-and-test.sh             both suites
+#   scripts/build-and-test.sh --plain     only the first
+#   scripts/build-and-test.sh --sanitize  only the sanitizer suite
 set -eu
 cd "$(dirname "$0")/.."
+mode=${1:-both}
 scripts/install-deps.sh --tests
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTREL_BUILD_TESTS=ON
-cmake --build build -j"$(nproc)"
-cd build
-ctest --output-on-failure -j"$(nproc)"
+
+suite() { # build-dir cmake-options...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTREL_BUILD_TESTS=ON "$@"
+    cmake --build "$dir" -j"$(nproc)"
+    (cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+}
+
+case "$mode" in
+--plain) suite build ;;
+--sanitize) suite build-asan -DVESTREL_SANITIZE=ON ;;
+*)
+    suite build
+    suite build-asan -DVESTREL_SANITIZE=ON
+    ;;
+esac

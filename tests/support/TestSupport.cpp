@@ -100,7 +100,9 @@ std::vector<std::int16_t> DecodeMono(const std::string& file) {
     const std::string raw = RunOutput(
         {"ffmpeg", "-v", "error", "-i", file, "-f", "s16le", "-ac", "1", "-ar", "44100", "-"});
     std::vector<std::int16_t> s(raw.size() / 2);
-    std::memcpy(s.data(), raw.data(), s.size() * 2);
+    if (!s.empty()) {
+        std::memcpy(s.data(), raw.data(), s.size() * 2);
+    }
     return s;
 }
 
