@@ -1,5 +1,6 @@
 #include "recorder/RecordControl.h"
 
+#include "platform/Trash.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
 #include "ui/EnableControls.h"
@@ -8,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -22,7 +24,32 @@ std::mutex g_handlerMutex;
 std::function<void(const std::string&)> g_failureHandler;
 std::thread g_recordThread;
 
+// Each Record starts a new generation; a recording that ends by itself
+// records its own, so a late report can tell whether it is about the
+// recording now running.
+std::atomic<unsigned> g_generation{0};
+std::atomic<unsigned> g_endedGeneration{0};
+
+std::mutex g_takeMutex;
+std::string g_takePath;
+
+void SetTakePath(const std::string& path) {
+    std::lock_guard<std::mutex> lk(g_takeMutex);
+    g_takePath = path;
+}
+
+int RecordThreadBody(unsigned generation);
+
 } // namespace
+
+std::string RecordedTakePath() {
+    std::lock_guard<std::mutex> lk(g_takeMutex);
+    return g_takePath;
+}
+
+bool CurrentRecordingEndedByItself() {
+    return g_hRecordThread.load() == 0 && g_endedGeneration.load() == g_generation.load();
+}
 
 unsigned ParseBitrate(const wxString& text) {
     int kbps = 128;
@@ -42,7 +69,10 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         StopRecording(); // never two recording threads
     }
     ClearCaptureFailure();
-    if (OpenEncoderStream(req.fileName, req.bitrate, &error) == 0) {
+    // Everything that can fail is opened and checked before the output
+    // file is touched: a Record that does not start changes no file.
+    if (LoadEncoder(&error) == 0 || !CheckOutputFile(req.fileName, &error) ||
+        InitEncoderStream(req.bitrate, &error) == 0) {
         return false;
     }
     std::string why;
@@ -51,14 +81,42 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         error = "The recording device could not be opened: " + why + ".";
         return false;
     }
-    g_bRecording = true;
-    try {
-        g_recordThread = std::thread(RecordThreadProc);
-        g_hRecordThread = g_recordThread.native_handle();
-    } catch (const std::system_error& e) {
-        g_bRecording = false;
+    auto undo = [] {
         CloseCapture();
         CloseEncoderStream();
+    };
+    const platform::KeptFile kept = platform::KeepBeforeReplacing(req.fileName);
+    if (!kept.ok) {
+        undo();
+        error = "The file " + req.fileName + " could not be moved to the Trash before being " +
+                "replaced: " + kept.error + ".";
+        return false;
+    }
+    if (!OpenOutputFile(req.fileName, &why)) {
+        undo();
+        error = why;
+        if (!kept.keptAs.empty()) {
+            error += " The earlier file is kept in " + kept.keptAs + ".";
+        }
+        return false;
+    }
+    SetTakePath(req.fileName);
+    g_bRecording = true;
+    const unsigned generation = ++g_generation;
+    try {
+        // The thread waits until its handle is stored, so that a thread
+        // that ends at once still clears it after it was set.
+        std::promise<void> stored;
+        std::future<void> go = stored.get_future();
+        g_recordThread = std::thread([generation, go = std::move(go)]() mutable {
+            go.wait();
+            RecordThreadBody(generation);
+        });
+        g_hRecordThread = g_recordThread.native_handle();
+        stored.set_value();
+    } catch (const std::system_error& e) {
+        g_bRecording = false;
+        undo();
         error = std::string("The recording could not be started: ") + e.what() + ".";
         return false;
     }
@@ -79,29 +137,47 @@ void StopRecording() {
 }
 
 int RecordThreadProc() {
+    return RecordThreadBody(g_generation.load());
+}
+
+namespace {
+
+int RecordThreadBody(unsigned generation) {
     EnableControls(false, true);
     wavein::waveInStart(g_hWaveIn.load());
 
     std::string failure;
+    bool endedByItself = false;
     while (g_bRecording) {
         std::this_thread::sleep_for(kPoll);
         if (g_bCaptureFailed) {
             failure = CaptureFailureReason();
+            endedByItself = true;
             break;
         }
         if (wavein::waveInSecondsSinceData(g_hWaveIn.load()) > kStallSeconds) {
             failure = "the recording device stopped delivering sound";
+            endedByItself = true;
             break;
         }
     }
 
     CloseCapture();
     std::string closeError;
-    if (!CloseEncoderStream(&closeError) && failure.empty()) {
+    std::string keptAt;
+    bool rescued = false;
+    if (!CloseEncoderStream(&closeError, &keptAt, &rescued) && failure.empty()) {
         failure = closeError;
     }
     if (failure.empty() && g_bCaptureFailed) {
         failure = CaptureFailureReason(); // a write that failed at the very end
+    }
+    if (failure.empty() && rescued) {
+        failure = kFileRemoved;
+    }
+    SetTakePath(keptAt);
+    if (endedByItself) {
+        g_endedGeneration = generation;
     }
 
     // Last: the GUI thread's Stop waits for this.
@@ -119,3 +195,5 @@ int RecordThreadProc() {
     }
     return 0;
 }
+
+} // namespace

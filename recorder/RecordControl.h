@@ -37,6 +37,15 @@ void StopRecording();
 // lost, disk full): the reason, after everything was closed.
 void SetRecordingFailureHandler(std::function<void(const std::string&)> handler);
 
+// Where the last recording's take is once it has ended: its file name, or
+// where it was saved when its folder went away ("" when it was lost).
+std::string RecordedTakePath();
+
+// True when the recording started last has ended by itself (device lost,
+// disk full) and nothing runs: a late failure report may tidy it up, while
+// a report about an earlier recording must leave a newer one running.
+bool CurrentRecordingEndedByItself();
+
 // The thread body: starts the device and keeps the recording going until
 // the flag drops or the capture fails, then closes everything.
 int RecordThreadProc();
