@@ -248,7 +248,8 @@ bool CheckOutputFile(const std::string& fileName, std::string* error) {
 }
 
 bool OpenOutputFile(const std::string& fileName, std::string* error) {
-    g_outFile.reset(std::fopen(fileName.c_str(), "wb"));
+    // Read-write: a take whose name is lost is copied out of it.
+    g_outFile.reset(std::fopen(fileName.c_str(), "w+b"));
     if (g_outFile == nullptr) {
         if (error != nullptr) {
             *error =
