@@ -46,17 +46,17 @@ void CCorvaneDlg::OnRecordStop() {
 }
 
 void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
+    const FailureReport report = TakeFailureReport();
     // Reported late, the failure may be about a recording that a Stop has
     // already tidied up, with a new one running since: leave that one be.
-    if (RecordButton()->GetLabel() != "Record" && CurrentRecordingEndedByItself()) {
+    if (report.current && RecordButton()->GetLabel() != "Record") {
         StopRecording();
         RecordButton()->SetLabel("Record");
-        m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
+        m_player.put_URL(wxString::FromUTF8(report.keptAt));
     }
-    const std::string kept = RecordedTakePath();
-    const wxString where =
-        kept.empty() ? wxString("It could not be saved.")
-                     : "What was recorded up to then is kept in " + wxString::FromUTF8(kept) + ".";
+    const wxString where = report.keptAt.empty() ? wxString("It could not be saved.")
+                                                 : "What was recorded up to then is kept in " +
+                                                       wxString::FromUTF8(report.keptAt) + ".";
     ShowMessageBox(this, "The recording stopped: " + wxString::FromUTF8(reason) + ".\n\n" + where,
                    "Vestrel", wxOK | wxICON_WARNING);
 }

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -24,11 +25,14 @@ std::mutex g_handlerMutex;
 std::function<void(const std::string&)> g_failureHandler;
 std::thread g_recordThread;
 
-// Each Record starts a new generation; a recording that ends by itself
-// records its own, so a late report can tell whether it is about the
-// recording now running.
+// Each Record starts a new generation; a failure report carries its own,
+// so a late report can tell whether it is about the recording now running.
 std::atomic<unsigned> g_generation{0};
-std::atomic<unsigned> g_endedGeneration{0};
+struct PendingReport {
+    unsigned generation;
+    std::string keptAt;
+};
+std::deque<PendingReport> g_reports; // under g_handlerMutex
 
 std::mutex g_takeMutex;
 std::string g_takePath;
@@ -47,8 +51,16 @@ std::string RecordedTakePath() {
     return g_takePath;
 }
 
-bool CurrentRecordingEndedByItself() {
-    return g_hRecordThread.load() == 0 && g_endedGeneration.load() == g_generation.load();
+FailureReport TakeFailureReport() {
+    std::lock_guard<std::mutex> lk(g_handlerMutex);
+    FailureReport r;
+    if (g_reports.empty()) {
+        return r;
+    }
+    r.current = g_reports.front().generation == g_generation.load();
+    r.keptAt = std::move(g_reports.front().keptAt);
+    g_reports.pop_front();
+    return r;
 }
 
 unsigned ParseBitrate(const wxString& text) {
@@ -62,6 +74,7 @@ unsigned ParseBitrate(const wxString& text) {
 void SetRecordingFailureHandler(std::function<void(const std::string&)> handler) {
     std::lock_guard<std::mutex> lk(g_handlerMutex);
     g_failureHandler = std::move(handler);
+    g_reports.clear(); // reports for an earlier handler are nobody's now
 }
 
 bool StartRecording(const RecordRequest& req, std::string& error) {
@@ -147,17 +160,14 @@ int RecordThreadBody(unsigned generation) {
     wavein::waveInStart(g_hWaveIn.load());
 
     std::string failure;
-    bool endedByItself = false;
     while (g_bRecording) {
         std::this_thread::sleep_for(kPoll);
         if (g_bCaptureFailed) {
             failure = CaptureFailureReason();
-            endedByItself = true;
             break;
         }
         if (wavein::waveInSecondsSinceData(g_hWaveIn.load()) > kStallSeconds) {
             failure = "the recording device stopped delivering sound";
-            endedByItself = true;
             break;
         }
     }
@@ -176,21 +186,16 @@ int RecordThreadBody(unsigned generation) {
         failure = kFileRemoved;
     }
     SetTakePath(keptAt);
-    if (endedByItself) {
-        g_endedGeneration = generation;
-    }
 
     // Last: the GUI thread's Stop waits for this.
     g_hRecordThread = 0;
     EnableControls(true, true);
     if (!failure.empty()) {
-        std::function<void(const std::string&)> handler;
-        {
-            std::lock_guard<std::mutex> lk(g_handlerMutex);
-            handler = g_failureHandler;
-        }
-        if (handler) {
-            handler(failure);
+        // Under the lock, so that reports queue in the order of the calls.
+        std::lock_guard<std::mutex> lk(g_handlerMutex);
+        if (g_failureHandler) {
+            g_reports.push_back({generation, keptAt});
+            g_failureHandler(failure);
         }
     }
     return 0;

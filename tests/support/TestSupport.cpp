@@ -291,12 +291,12 @@ bool UnloadSource(const std::string& sourceName) {
     return status == 0;
 }
 
-std::string ReadAll(const std::string& path) {
+std::string FileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteAll(const std::string& path, const std::string& content) {
+void WriteText(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 

@@ -74,8 +74,8 @@ int OpenFdCount();
 // there is none.
 bool UnloadSource(const std::string& sourceName);
 // The whole content of a file ("" when it can't be read).
-std::string ReadAll(const std::string& path);
-void WriteAll(const std::string& path, const std::string& content);
+std::string FileText(const std::string& path);
+void WriteText(const std::string& path, const std::string& content);
 
 std::string Env(const char* name);
 std::string TempDir(); // a fresh folder for one test

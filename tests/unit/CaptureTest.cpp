@@ -149,7 +149,7 @@ TEST(CaptureFailure, DeviceThatCannotOpenIsReportedAndNothingRuns) {
     ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     const std::string dir = TempDir();
     const std::string file = dir + "/x.mp3";
-    WriteAll(file, "yesterday's take");
+    WriteText(file, "yesterday's take");
     std::string error;
     EXPECT_FALSE(StartRecording(Request(file, 64, 7), error));
     EXPECT_NE(error.find("could not be opened"), std::string::npos) << error;
@@ -158,23 +158,23 @@ TEST(CaptureFailure, DeviceThatCannotOpenIsReportedAndNothingRuns) {
     EXPECT_FALSE(g_bStreamOpen);
     // A Record that does not start leaves the file as it was, and so does
     // one whose file can't be made (a folder in its place).
-    EXPECT_EQ(ReadAll(file), "yesterday's take");
+    EXPECT_EQ(FileText(file), "yesterday's take");
     EXPECT_FALSE(StartRecording(Request(dir, 64, kAlpha), error));
     EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
     EXPECT_EQ(SourceOutputCount(), 0);
-    EXPECT_EQ(ReadAll(file), "yesterday's take");
+    EXPECT_EQ(FileText(file), "yesterday's take");
 }
 
 TEST(CaptureFailure, ReplacedTakeGoesToTheTrash) {
     const std::string file = TempDir() + "/take.mp3";
-    WriteAll(file, "yesterday's take");
+    WriteText(file, "yesterday's take");
     std::string error;
     ASSERT_TRUE(StartRecording(Request(file, 64, kAlpha), error)) << error;
     StopRecording();
     const std::string trash = Env("HOME") + "/.local/share/Trash";
-    EXPECT_EQ(ReadAll(trash + "/files/take.mp3"), "yesterday's take");
-    EXPECT_NE(ReadAll(trash + "/info/take.mp3.trashinfo").find("Path=" + file), std::string::npos);
-    EXPECT_NE(ReadAll(file), "yesterday's take");
+    EXPECT_EQ(FileText(trash + "/files/take.mp3"), "yesterday's take");
+    EXPECT_NE(FileText(trash + "/info/take.mp3.trashinfo").find("Path=" + file), std::string::npos);
+    EXPECT_NE(FileText(file), "yesterday's take");
 }
 
 TEST(CaptureFailure, SourceThatStopsDeliveringEndsTheRecordingAndLetsGoOfTheDevice) {

@@ -98,7 +98,7 @@ TEST(Spawn, ConverterGetsOnlyTheStandardDescriptors) {
                 if (name.find_first_not_of("0123456789") != std::string::npos) {
                     continue;
                 }
-                const std::string cmd = testsupport::ReadAll(entry.path() / "cmdline");
+                const std::string cmd = testsupport::FileText(entry.path() / "cmdline");
                 if (cmd.rfind("ffmpeg", 0) == 0 &&
                     cmd.find("sine=frequency=440:duration=60") != std::string::npos) {
                     child = std::stoi(name);
