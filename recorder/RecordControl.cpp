@@ -1,6 +1,7 @@
 #include "recorder/RecordControl.h"
 
 #include "platform/Trash.h"
+#include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
 #include "ui/EnableControls.h"
@@ -91,7 +92,11 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
     std::string why;
     if (!OpenCapture(req.deviceId, &why)) {
         CloseEncoderStream();
-        error = "The recording device could not be opened: " + why + ".";
+        std::string name;
+        const bool named = req.deviceId >= 0 &&
+                           wavein::waveInGetDevName(static_cast<unsigned>(req.deviceId), name);
+        error = "The recording device " + (named ? "\"" + name + "\" " : std::string()) +
+                "could not be opened: " + why + ".";
         return false;
     }
     auto undo = [] {
