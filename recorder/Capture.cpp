@@ -108,11 +108,19 @@ void CloseCapture() {
         wavein::waveInStop(hwi);
         wavein::waveInReset(hwi);
         // The device must let go of every buffer before their memory goes.
-        for (int tries = 0; wavein::waveInClose(hwi) != wavein::kOk; ++tries) {
-            wavein::waveInReset(hwi);
-            if (tries > 50) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        bool closed = false;
+        for (int tries = 0; !closed && tries < 200; ++tries) {
+            closed = wavein::waveInClose(hwi) == wavein::kOk;
+            if (!closed) {
+                wavein::waveInReset(hwi);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
+        }
+        if (!closed) {
+            // Never seen: rather keep the buffers than free what the device
+            // may still write into.
+            g_hWaveIn = nullptr;
+            return;
         }
     }
     std::lock_guard<std::mutex> lk(CaptureMutex());
