@@ -145,6 +145,21 @@ TEST(Capture, StopRightAfterStartTwiceAndRecordingsInARow) {
     }
 }
 
+TEST(Capture, MonitorRecordsWhatTheComputerPlays) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
+    const std::string file = TempDir() + "/monitor.mp3";
+    std::string error;
+    ASSERT_TRUE(StartRecording(Request(file, 128, kMonitor), error)) << error;
+    RunOutput({"sh", "-c",
+               "sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 2 sine 660 vol 0.5 | "
+               "pacat --device=speakers --format=s16le --rate=44100 --channels=2"});
+    StopRecording();
+    EXPECT_FALSE(g_bCaptureFailed) << CaptureFailureReason();
+    const auto decoded = DecodeMono(file);
+    EXPECT_GT(decoded.size() / 44100.0, 1.5);
+    EXPECT_NEAR(ToneFrequency(decoded), 660, 15);
+}
+
 TEST(CaptureFailure, DeviceThatCannotOpenIsReportedAndNothingRuns) {
     ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     const std::string dir = TempDir();
