@@ -98,10 +98,13 @@ feed() { # seconds fifo command...
 }
 
 # PCM at real-time pace: a tone of $2 seconds at $1 Hz into FIFO $3.
+# (dd succeeds at the end of its input too: count the blocks.)
 feed_tone() { # hz seconds fifo
     feed $(( $2 + 10 )) "$3" bash -c \
         'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$1" sine "$0" vol 0.5 |
-         while dd bs=17640 count=1 iflag=fullblock status=none; do sleep 0.1; done' "$1" "$2"
+         for _ in $(seq $(( $1 * 10 ))); do
+             dd bs=17640 count=1 iflag=fullblock status=none; sleep 0.1
+         done' "$1" "$2"
 }
 
 # Starts the program, waits for its window (id in $w) and presses Record.

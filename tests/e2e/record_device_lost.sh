@@ -7,9 +7,9 @@ set -u
 . "$(dirname "$0")/lib.sh"
 mp3="$HOME/MyMP3.mp3"
 start_recording # "Alpha Line In", first in the list
-feed_tone 1000 30 "$VESTREL_FIFO_ALPHA" &
+feed_tone 1000 5 "$VESTREL_FIFO_ALPHA" &
 alpha=$!
-feed_tone 440 30 "$VESTREL_FIFO_ZETA" &
+feed_tone 440 6 "$VESTREL_FIFO_ZETA" &
 zeta=$!
 sleep 3
 [ "$(source_outputs)" -eq 1 ] || fail "no recording stream while recording"

@@ -5,7 +5,7 @@ set -u
 . "$(dirname "$0")/lib.sh"
 mp3="$HOME/MyMP3.mp3"
 start_recording
-feed_tone 1000 30 "$VESTREL_FIFO_ALPHA" &
+feed_tone 1000 5 "$VESTREL_FIFO_ALPHA" &
 alpha=$!
 sleep 3.5
 kill -9 "$VESTREL_PULSE_PID"
