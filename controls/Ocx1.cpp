@@ -71,13 +71,8 @@ void PlayerPanel::SetURL(const wxString& path) {
     }
     m_timer.Stop();
     if (path.empty()) {
-        // Stop alone keeps the file open in the pipeline; a fresh media
-        // control lets go of it.
         if (!m_url.empty() || m_loaded) {
             m_media->Stop();
-            m_media->Destroy();
-            m_media = nullptr;
-            CreateMedia();
         }
         m_url.clear();
         m_loaded = false;

@@ -76,6 +76,10 @@ ProcessResult RunAndCollect(const std::vector<std::string>& args) {
     } else {
         posix_spawn_file_actions_addopen(fa.get(), 2, "/dev/null", O_WRONLY, 0);
     }
+    // Nothing else of ours reaches the child: not the sound server's or the
+    // display's sockets, not the web panel's, nor any file a library opened
+    // without close-on-exec. A child that outlives the program holds none.
+    posix_spawn_file_actions_addclosefrom_np(fa.get(), 3);
 
     std::vector<char*> argv;
     argv.reserve(args.size() + 1);

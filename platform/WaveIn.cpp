@@ -10,6 +10,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace wavein {
 namespace {
@@ -130,7 +131,8 @@ std::vector<DeviceInfo> g_devices;
 
 class Device {
   public:
-    Device(Callback cb, std::uintptr_t instance) : cb_(cb), instance_(instance) {}
+    Device(Callback cb, std::uintptr_t instance, std::string description)
+        : cb_(cb), instance_(instance), description_(std::move(description)) {}
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
     ~Device() { Shutdown(); }
@@ -160,7 +162,8 @@ class Device {
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = fmt.nAvgBytesPerSec / 10; // ~100 ms per wake-up
         const auto flags = static_cast<pa_stream_flags_t>(
-            PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+            PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+            PA_STREAM_DONT_MOVE); // a source that goes away ends the take, never moves it
         if (pa_stream_connect_record(stream_, source, &attr, flags) < 0) {
             return kBadDevice;
         }
@@ -247,15 +250,21 @@ class Device {
     }
 
     void Shutdown() {
-        if (conn_.loop() != nullptr && stream_ != nullptr) {
+        if (conn_.loop() != nullptr) {
+            // The loop thread calls onFailure and the stream callbacks with
+            // this lock held: clear them under it.
             Connection::Lock lock(conn_.loop());
-            pa_stream_set_state_callback(stream_, nullptr, nullptr);
-            pa_stream_set_read_callback(stream_, nullptr, nullptr);
-            pa_stream_disconnect(stream_);
-            pa_stream_unref(stream_);
-            stream_ = nullptr;
+            conn_.onFailure = nullptr;
+            if (stream_ != nullptr) {
+                pa_stream_set_state_callback(stream_, nullptr, nullptr);
+                pa_stream_set_read_callback(stream_, nullptr, nullptr);
+                pa_stream_disconnect(stream_);
+                pa_stream_unref(stream_);
+                stream_ = nullptr;
+            }
+        } else {
+            conn_.onFailure = nullptr;
         }
-        conn_.onFailure = nullptr;
         conn_.Disconnect();
         {
             std::lock_guard<std::mutex> lk(m_);
@@ -367,10 +376,18 @@ class Device {
         auto* dev = static_cast<Device*>(self);
         const pa_stream_state_t st = pa_stream_get_state(s);
         if (dev->ready_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED)) {
-            dev->RaiseError(st == PA_STREAM_FAILED
-                                ? std::string("the recording stream failed (") +
-                                      pa_strerror(pa_context_errno(pa_stream_get_context(s))) + ")"
-                                : std::string("the recording device went away"));
+            pa_context* c = pa_stream_get_context(s);
+            if (pa_context_get_state(c) != PA_CONTEXT_READY) {
+                dev->RaiseError(std::string("the sound server connection was lost (") +
+                                pa_strerror(pa_context_errno(c)) + ")");
+            } else {
+                // With PA_STREAM_DONT_MOVE the server kills the stream when
+                // its source is removed.
+                dev->RaiseError("the recording device " +
+                                (dev->description_.empty() ? std::string("in use")
+                                                           : "\"" + dev->description_ + "\"") +
+                                " went away");
+            }
         }
         pa_threaded_mainloop_signal(dev->conn_.loop(), 0);
     }
@@ -380,6 +397,7 @@ class Device {
     std::atomic<bool> ready_{false};
     Callback cb_;
     std::uintptr_t instance_;
+    std::string description_; // for telling the user which device went away
 
     std::mutex m_;
     std::condition_variable cv_;
@@ -401,10 +419,6 @@ void CollectSource(pa_context* /*c*/, const pa_source_info* info, int eol, void*
     auto* out = static_cast<std::pair<std::vector<DeviceInfo>*, pa_threaded_mainloop*>*>(userdata);
     if (eol != 0 || info == nullptr) {
         pa_threaded_mainloop_signal(out->second, 0);
-        return;
-    }
-    // Monitors of outputs are not inputs a person picks to record a talk.
-    if (info->monitor_of_sink != PA_INVALID_INDEX) {
         return;
     }
     DeviceInfo d;
@@ -445,14 +459,16 @@ Result waveInOpen(HWaveIn* phwi, int deviceId, const WaveFormat& fmt, Callback c
     }
     *phwi = nullptr;
     std::string source;
+    std::string description;
     if (deviceId != kDefaultDevice) {
         std::lock_guard<std::mutex> lk(g_devicesMutex);
         if (deviceId < 0 || static_cast<size_t>(deviceId) >= g_devices.size()) {
             return kBadDevice;
         }
         source = g_devices[static_cast<size_t>(deviceId)].name;
+        description = g_devices[static_cast<size_t>(deviceId)].description;
     }
-    auto dev = std::make_unique<Device>(cb, instance);
+    auto dev = std::make_unique<Device>(cb, instance, std::move(description));
     const Result r = dev->Open(source.empty() ? nullptr : source.c_str(), fmt);
     if (r != kOk) {
         return r;

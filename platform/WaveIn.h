@@ -54,7 +54,7 @@ struct DeviceInfo {
     std::string description; // what the desktop's sound settings show
 };
 
-// Enumerates the server's capture sources (monitors of outputs left out).
+// Enumerates the server's capture sources, monitors of outputs included.
 // The device number is the source's position in this list; the list is
 // remembered for waveInOpen.
 unsigned waveInGetNumDevs();

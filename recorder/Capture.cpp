@@ -4,7 +4,10 @@
 #include "recorder/RecordControl.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 wavein::WaveFormat g_waveFormat;
@@ -13,11 +16,18 @@ std::atomic<wavein::HWaveIn> g_hWaveIn{nullptr};
 std::unique_ptr<std::mutex> g_hCaptureMutex;
 std::atomic<bool> g_bCaptureFailed{false};
 std::atomic<std::uint64_t> g_qwCapturedBytes{0};
+std::atomic<bool> g_bOutputUnlinked{false};
 
 namespace {
 
 std::mutex g_failureMutex;
 std::string g_failureReason;
+// Buffers go back to the device only while this is set: CloseCapture clears
+// it first, so no buffer is queued again while the device is being emptied.
+std::atomic<bool> g_bRequeue{false};
+// Only a failed write stops writing; a lost device or server still lets
+// the audio already captured reach the file.
+std::atomic<bool> g_bWriteFailed{false};
 // Capture buffers; the headers point into them.
 std::array<std::vector<std::uint8_t>, kCaptureBuffers> g_captureMemory;
 std::vector<BE_BYTE> g_pMP3Buffer;
@@ -49,6 +59,8 @@ void ClearCaptureFailure() {
     std::lock_guard<std::mutex> lk(g_failureMutex);
     g_failureReason.clear();
     g_bCaptureFailed = false;
+    g_bWriteFailed = false;
+    g_bOutputUnlinked = false;
     g_qwCapturedBytes = 0;
 }
 
@@ -72,6 +84,7 @@ bool OpenCapture(int deviceId, std::string* error) {
         return false;
     }
     g_hWaveIn = hwi;
+    g_bRequeue = true;
     g_pMP3Buffer.assign(kMP3BufferBytes, 0);
     for (int i = 0; i < kCaptureBuffers; ++i) {
         g_captureMemory[i].assign(g_waveFormat.nAvgBytesPerSec, 0);
@@ -87,30 +100,34 @@ bool OpenCapture(int deviceId, std::string* error) {
 }
 
 void CloseCapture() {
+    g_bRequeue = false;
     wavein::HWaveIn hwi = g_hWaveIn.load();
     if (hwi != nullptr) {
         // Stop and reset wait for their buffers to be handled, and the
         // handler takes the capture mutex: so they run without it.
         wavein::waveInStop(hwi);
         wavein::waveInReset(hwi);
-    }
-    {
-        std::lock_guard<std::mutex> lk(CaptureMutex());
-        if (hwi != nullptr) {
-            for (auto& h : g_waveHeaders) {
-                if (h.lpData != nullptr) {
-                    wavein::waveInUnprepareHeader(hwi, &h);
-                }
+        // The device must let go of every buffer before their memory goes.
+        bool closed = false;
+        for (int tries = 0; !closed && tries < 200; ++tries) {
+            closed = wavein::waveInClose(hwi) == wavein::kOk;
+            if (!closed) {
+                wavein::waveInReset(hwi);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         }
-        g_waveHeaders.fill(wavein::WaveHeader{});
-        for (auto& mem : g_captureMemory) {
-            std::vector<std::uint8_t>().swap(mem);
+        if (!closed) {
+            // Never seen: rather keep the buffers than free what the device
+            // may still write into.
+            g_hWaveIn = nullptr;
+            return;
         }
-        g_hWaveIn = nullptr;
     }
-    if (hwi != nullptr) {
-        wavein::waveInClose(hwi);
+    std::lock_guard<std::mutex> lk(CaptureMutex());
+    g_hWaveIn = nullptr;
+    g_waveHeaders.fill(wavein::WaveHeader{});
+    for (auto& mem : g_captureMemory) {
+        std::vector<std::uint8_t>().swap(mem);
     }
 }
 
@@ -139,15 +156,24 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
                                 reinterpret_cast<std::int16_t*>(hdr->lpData), g_pMP3Buffer.data(),
                                 &g_dwMP3Bytes);
         g_qwCapturedBytes += hdr->dwBytesRecorded;
-        if (g_outFile != nullptr && g_dwMP3Bytes > 0 && !g_bCaptureFailed) {
+        if (g_outFile != nullptr && g_dwMP3Bytes > 0 && !g_bWriteFailed) {
             // Flushed at once, so a crash loses at most the buffers in flight.
             if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile.get()) != 1 ||
                 std::fflush(g_outFile.get()) != 0) {
+                g_bWriteFailed = true;
                 Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
             }
         }
+        // Writes into a file whose folder was removed succeed, and are lost
+        // at close: notice it while the open file still holds the take.
+        struct stat st {};
+        if (g_outFile != nullptr && !g_bOutputUnlinked &&
+            fstat(fileno(g_outFile.get()), &st) == 0 && st.st_nlink == 0) {
+            g_bOutputUnlinked = true;
+            Fail(kFileRemoved);
+        }
     }
-    if (g_bRecording && !g_bCaptureFailed) {
+    if (g_bRequeue && !g_bCaptureFailed) {
         wavein::waveInAddBuffer(g_hWaveIn.load(), hdr);
     }
 }

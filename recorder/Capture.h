@@ -24,6 +24,11 @@ extern std::unique_ptr<std::mutex> g_hCaptureMutex;
 // Set when the device reports a failure or a write to the file fails; the
 // recording thread stops the recording and tells why.
 extern std::atomic<bool> g_bCaptureFailed;
+// Set when the open output file has lost its last name (its folder was
+// removed): the take then lives only in the open descriptor.
+extern std::atomic<bool> g_bOutputUnlinked;
+constexpr const char* kFileRemoved =
+    "the output file or its folder was deleted during the recording";
 // Bytes of PCM handed to the encoder in this recording.
 extern std::atomic<std::uint64_t> g_qwCapturedBytes;
 std::string CaptureFailureReason();

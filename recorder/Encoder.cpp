@@ -1,10 +1,14 @@
 #include "recorder/Encoder.h"
 
 #include "platform/DynamicLibrary.h"
+#include "platform/Paths.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 std::atomic<int> g_bEncoderLoaded{0};
@@ -18,6 +22,103 @@ FilePtr g_outFile;
 
 namespace {
 std::mutex g_loadMutex;
+std::string g_outFileName; // the name g_outFile was opened under
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Copies everything in the open file `from` into a new file `to`.
+bool CopyOut(int from, const std::string& to, std::string& why) {
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    std::vector<char> buf(256 * 1024);
+    off_t at = 0;
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = pread(from, buf.data(), buf.size(), at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buf.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR) {
+                continue;
+            }
+            if (w <= 0) {
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) {
+            break;
+        }
+        at += n;
+    }
+    if (!ok) {
+        why = std::strerror(errno);
+    }
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    if (!ok) {
+        ::unlink(to.c_str());
+    }
+    return ok;
+}
+
+// The take of an unlinked file, saved from its open descriptor.
+std::string Rescue(int fd, const std::string& fileName, std::string& why) {
+    struct stat st {};
+    const std::string folder = FolderOf(fileName);
+    if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        const std::string to = Exists(fileName) ? RecoveredName(folder, fileName) : fileName;
+        if (CopyOut(fd, to, why)) {
+            return to;
+        }
+    }
+    const std::string to = RecoveredName(platform::HomeDir(), fileName);
+    return CopyOut(fd, to, why) ? to : std::string();
+}
+
+} // namespace
+
+std::string RecoveredName(const std::string& dir, const std::string& fileName) {
+    std::string base = BaseName(fileName);
+    std::string ext;
+    const auto dot = base.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        ext = base.substr(dot);
+        base.resize(dot);
+    }
+    std::string name = dir + "/" + base + " (recovered)" + ext;
+    for (int n = 2; Exists(name); ++n) {
+        name = dir + "/" + base + " (recovered " + std::to_string(n) + ")" + ext;
+    }
+    return name;
 }
 
 int LoadEncoder(std::string* error) {
@@ -88,16 +189,8 @@ void FillEncoderConfig(BE_CONFIG& cfg, unsigned bitrate) {
     l.bNoRes = 1;
 }
 
-int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string* error) {
+int InitEncoderStream(unsigned bitrate, std::string* error) {
     if (LoadEncoder(error) == 0) {
-        return 0;
-    }
-    g_outFile.reset(std::fopen(fileName.c_str(), "wb"));
-    if (g_outFile == nullptr) {
-        if (error != nullptr) {
-            *error =
-                "The file " + fileName + " could not be created: " + std::strerror(errno) + ".";
-        }
         return 0;
     }
     g_dwChunkSamples = 0;
@@ -112,14 +205,74 @@ int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string
                      " could not start an MP3 stream at " + std::to_string(bitrate) +
                      " kbit/s (error " + std::to_string(rc) + ").";
         }
-        g_outFile.reset();
         return 0;
     }
     g_bStreamOpen = true;
     return 1;
 }
 
-bool CloseEncoderStream(std::string* error) {
+bool CheckOutputFile(const std::string& fileName, std::string* error) {
+    auto refuse = [&](int err) {
+        if (error != nullptr) {
+            *error = "The file " + fileName + " could not be created: " + std::strerror(err) + ".";
+        }
+        return false;
+    };
+    if (fileName.empty()) {
+        return refuse(ENOENT);
+    }
+    struct stat st {};
+    if (stat(fileName.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            return refuse(EISDIR);
+        }
+        // Replacing it goes through the folder (the old one is moved away)
+        // or, for a device, through the file itself.
+        if (!S_ISREG(st.st_mode)) {
+            return access(fileName.c_str(), W_OK) == 0 ? true : refuse(errno);
+        }
+    } else if (errno != ENOENT) {
+        return refuse(errno);
+    }
+    const std::string folder = FolderOf(fileName);
+    if (stat(folder.c_str(), &st) != 0) {
+        return refuse(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        return refuse(ENOTDIR);
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        return refuse(errno);
+    }
+    return true;
+}
+
+bool OpenOutputFile(const std::string& fileName, std::string* error) {
+    // Read-write: a take whose name is lost is copied out of it.
+    g_outFile.reset(std::fopen(fileName.c_str(), "w+b"));
+    if (g_outFile == nullptr) {
+        if (error != nullptr) {
+            *error =
+                "The file " + fileName + " could not be created: " + std::strerror(errno) + ".";
+        }
+        return false;
+    }
+    g_outFileName = fileName;
+    return true;
+}
+
+int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string* error) {
+    if (InitEncoderStream(bitrate, error) == 0) {
+        return 0;
+    }
+    if (!OpenOutputFile(fileName, error)) {
+        CloseEncoderStream();
+        return 0;
+    }
+    return 1;
+}
+
+bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) {
     bool ok = true;
     std::string why;
     if (g_bStreamOpen) {
@@ -137,11 +290,36 @@ bool CloseEncoderStream(std::string* error) {
         g_encoder.beCloseStream(g_hbeStream);
         g_bStreamOpen = false;
     }
+    std::string kept;
+    if (rescued != nullptr) {
+        *rescued = false;
+    }
     if (g_outFile != nullptr) {
+        kept = g_outFileName;
+        struct stat st {};
+        if (std::fflush(g_outFile.get()) != 0 && ok) {
+            ok = false;
+            why = std::strerror(errno);
+        }
+        if (fstat(fileno(g_outFile.get()), &st) == 0 && st.st_nlink == 0) {
+            // Its name is gone: the open file is the only copy of the take.
+            std::string rescueWhy;
+            if (rescued != nullptr) {
+                *rescued = true;
+            }
+            kept = Rescue(fileno(g_outFile.get()), g_outFileName, rescueWhy);
+            if (kept.empty() && ok) {
+                ok = false;
+                why = "the take could not be saved anywhere (" + rescueWhy + ")";
+            }
+        }
         if (std::fclose(g_outFile.release()) != 0 && ok) {
             ok = false;
             why = std::strerror(errno);
         }
+    }
+    if (keptAt != nullptr) {
+        *keptAt = kept;
     }
     if (!ok && error != nullptr) {
         *error = "the file could not be completed: " + why;

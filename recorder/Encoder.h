@@ -39,14 +39,34 @@ extern FilePtr g_outFile;
 // point. On failure `error` (when given) says why.
 int LoadEncoder(std::string* error = nullptr);
 
-// Creates (or empties) the output file and opens an encoder stream at
-// `bitrate` kbit/s. 1 on success; on failure nothing is left open and
-// `error` names the file or library and the reason.
+// Loads the library and opens an encoder stream at `bitrate` kbit/s; no
+// file is touched. 1 on success; on failure `error` says why.
+int InitEncoderStream(unsigned bitrate, std::string* error = nullptr);
+
+// Whether `fileName` can be created, checked without touching it or
+// anything else. false (with `error` naming the file) when it can't.
+bool CheckOutputFile(const std::string& fileName, std::string* error = nullptr);
+
+// Creates (or empties) the output file as g_outFile.
+bool OpenOutputFile(const std::string& fileName, std::string* error = nullptr);
+
+// The stream, then the file (created or emptied). 1 on success; on failure
+// nothing is left open and `error` names the file or library and the reason.
 int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string* error = nullptr);
 
 // Writes what the encoder still holds, then closes the stream and the
 // file. Returns false (with `error`) when the file could not be completed.
-bool CloseEncoderStream(std::string* error = nullptr);
+// When the file had lost its name (its folder removed), its content is
+// first copied out of the open file: to its own path when the folder is
+// back, else into the home folder under a new name. `keptAt` (when given)
+// receives where the take is: the file name, that copy, or "" when it
+// could not be saved.
+bool CloseEncoderStream(std::string* error = nullptr, std::string* keptAt = nullptr,
+                        bool* rescued = nullptr);
+
+// A name for a rescued take in `dir`: "name (recovered).ext", then
+// "name (recovered 2).ext", ... whichever is free.
+std::string RecoveredName(const std::string& dir, const std::string& fileName);
 
 // Fills `cfg` the way every recording configures the encoder.
 void FillEncoderConfig(BE_CONFIG& cfg, unsigned bitrate);

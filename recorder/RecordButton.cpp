@@ -41,20 +41,22 @@ void CCorvaneDlg::OnRecordStop() {
     }
     StopRecording();
     RecordButton()->SetLabel("Record");
-    m_player.put_URL(OutputFileBox()->GetValue());
+    // The take may have been saved elsewhere when its folder went away.
+    m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
 }
 
 void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
-    const wxString file = OutputFileBox()->GetValue();
-    // A Stop pressed just as the recording failed has done the tidying up;
-    // the user is still told why the recording ended.
-    if (RecordButton()->GetLabel() != "Record") {
+    const FailureReport report = TakeFailureReport();
+    // Reported late, the failure may be about a recording that a Stop has
+    // already tidied up, with a new one running since: leave that one be.
+    if (report.current && RecordButton()->GetLabel() != "Record") {
         StopRecording();
         RecordButton()->SetLabel("Record");
-        m_player.put_URL(file);
+        m_player.put_URL(wxString::FromUTF8(report.keptAt));
     }
-    ShowMessageBox(this,
-                   "The recording stopped: " + wxString::FromUTF8(reason) +
-                       ".\n\nWhat was recorded up to then is kept in " + file + ".",
+    const wxString where = report.keptAt.empty() ? wxString("It could not be saved.")
+                                                 : "What was recorded up to then is kept in " +
+                                                       wxString::FromUTF8(report.keptAt) + ".";
+    ShowMessageBox(this, "The recording stopped: " + wxString::FromUTF8(reason) + ".\n\n" + where,
                    "Vestrel", wxOK | wxICON_WARNING);
 }

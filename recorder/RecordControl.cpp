@@ -1,5 +1,7 @@
 #include "recorder/RecordControl.h"
 
+#include "platform/Trash.h"
+#include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
 #include "ui/EnableControls.h"
@@ -8,6 +10,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <deque>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -22,7 +26,43 @@ std::mutex g_handlerMutex;
 std::function<void(const std::string&)> g_failureHandler;
 std::thread g_recordThread;
 
+// Each Record starts a new generation; a failure report carries its own,
+// so a late report can tell whether it is about the recording now running.
+std::atomic<unsigned> g_generation{0};
+struct PendingReport {
+    unsigned generation;
+    std::string keptAt;
+};
+std::deque<PendingReport> g_reports; // under g_handlerMutex
+
+std::mutex g_takeMutex;
+std::string g_takePath;
+
+void SetTakePath(const std::string& path) {
+    std::lock_guard<std::mutex> lk(g_takeMutex);
+    g_takePath = path;
+}
+
+int RecordThreadBody(unsigned generation);
+
 } // namespace
+
+std::string RecordedTakePath() {
+    std::lock_guard<std::mutex> lk(g_takeMutex);
+    return g_takePath;
+}
+
+FailureReport TakeFailureReport() {
+    std::lock_guard<std::mutex> lk(g_handlerMutex);
+    FailureReport r;
+    if (g_reports.empty()) {
+        return r;
+    }
+    r.current = g_reports.front().generation == g_generation.load();
+    r.keptAt = std::move(g_reports.front().keptAt);
+    g_reports.pop_front();
+    return r;
+}
 
 unsigned ParseBitrate(const wxString& text) {
     int kbps = 128;
@@ -35,6 +75,7 @@ unsigned ParseBitrate(const wxString& text) {
 void SetRecordingFailureHandler(std::function<void(const std::string&)> handler) {
     std::lock_guard<std::mutex> lk(g_handlerMutex);
     g_failureHandler = std::move(handler);
+    g_reports.clear(); // reports for an earlier handler are nobody's now
 }
 
 bool StartRecording(const RecordRequest& req, std::string& error) {
@@ -42,23 +83,58 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         StopRecording(); // never two recording threads
     }
     ClearCaptureFailure();
-    if (OpenEncoderStream(req.fileName, req.bitrate, &error) == 0) {
+    // Everything that can fail is opened and checked before the output
+    // file is touched: a Record that does not start changes no file.
+    if (LoadEncoder(&error) == 0 || !CheckOutputFile(req.fileName, &error) ||
+        InitEncoderStream(req.bitrate, &error) == 0) {
         return false;
     }
     std::string why;
     if (!OpenCapture(req.deviceId, &why)) {
         CloseEncoderStream();
-        error = "The recording device could not be opened: " + why + ".";
+        std::string name;
+        const bool named = req.deviceId >= 0 &&
+                           wavein::waveInGetDevName(static_cast<unsigned>(req.deviceId), name);
+        error = "The recording device " + (named ? "\"" + name + "\" " : std::string()) +
+                "could not be opened: " + why + ".";
         return false;
     }
-    g_bRecording = true;
-    try {
-        g_recordThread = std::thread(RecordThreadProc);
-        g_hRecordThread = g_recordThread.native_handle();
-    } catch (const std::system_error& e) {
-        g_bRecording = false;
+    auto undo = [] {
         CloseCapture();
         CloseEncoderStream();
+    };
+    const platform::KeptFile kept = platform::KeepBeforeReplacing(req.fileName);
+    if (!kept.ok) {
+        undo();
+        error = "The file " + req.fileName + " could not be moved to the Trash before being " +
+                "replaced: " + kept.error + ".";
+        return false;
+    }
+    if (!OpenOutputFile(req.fileName, &why)) {
+        undo();
+        error = why;
+        if (!kept.keptAs.empty()) {
+            error += " The earlier file is kept in " + kept.keptAs + ".";
+        }
+        return false;
+    }
+    SetTakePath(req.fileName);
+    g_bRecording = true;
+    const unsigned generation = ++g_generation;
+    try {
+        // The thread waits until its handle is stored, so that a thread
+        // that ends at once still clears it after it was set.
+        std::promise<void> stored;
+        std::future<void> go = stored.get_future();
+        g_recordThread = std::thread([generation, go = std::move(go)]() mutable {
+            go.wait();
+            RecordThreadBody(generation);
+        });
+        g_hRecordThread = g_recordThread.native_handle();
+        stored.set_value();
+    } catch (const std::system_error& e) {
+        g_bRecording = false;
+        undo();
         error = std::string("The recording could not be started: ") + e.what() + ".";
         return false;
     }
@@ -79,6 +155,12 @@ void StopRecording() {
 }
 
 int RecordThreadProc() {
+    return RecordThreadBody(g_generation.load());
+}
+
+namespace {
+
+int RecordThreadBody(unsigned generation) {
     EnableControls(false, true);
     wavein::waveInStart(g_hWaveIn.load());
 
@@ -97,25 +179,31 @@ int RecordThreadProc() {
 
     CloseCapture();
     std::string closeError;
-    if (!CloseEncoderStream(&closeError) && failure.empty()) {
+    std::string keptAt;
+    bool rescued = false;
+    if (!CloseEncoderStream(&closeError, &keptAt, &rescued) && failure.empty()) {
         failure = closeError;
     }
     if (failure.empty() && g_bCaptureFailed) {
         failure = CaptureFailureReason(); // a write that failed at the very end
     }
+    if (failure.empty() && rescued) {
+        failure = kFileRemoved;
+    }
+    SetTakePath(keptAt);
 
     // Last: the GUI thread's Stop waits for this.
     g_hRecordThread = 0;
     EnableControls(true, true);
     if (!failure.empty()) {
-        std::function<void(const std::string&)> handler;
-        {
-            std::lock_guard<std::mutex> lk(g_handlerMutex);
-            handler = g_failureHandler;
-        }
-        if (handler) {
-            handler(failure);
+        // Under the lock, so that reports queue in the order of the calls.
+        std::lock_guard<std::mutex> lk(g_handlerMutex);
+        if (g_failureHandler) {
+            g_reports.push_back({generation, keptAt});
+            g_failureHandler(failure);
         }
     }
     return 0;
 }
+
+} // namespace

@@ -98,10 +98,13 @@ feed() { # seconds fifo command...
 }
 
 # PCM at real-time pace: a tone of $2 seconds at $1 Hz into FIFO $3.
+# (dd succeeds at the end of its input too: count the blocks.)
 feed_tone() { # hz seconds fifo
     feed $(( $2 + 10 )) "$3" bash -c \
         'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$1" sine "$0" vol 0.5 |
-         while dd bs=17640 count=1 iflag=fullblock status=none; do sleep 0.1; done' "$1" "$2"
+         for _ in $(seq $(( $1 * 10 ))); do
+             dd bs=17640 count=1 iflag=fullblock status=none; sleep 0.1
+         done' "$1" "$2"
 }
 
 # Starts the program, waits for its window (id in $w) and presses Record.
@@ -117,3 +120,47 @@ start_recording() {
 screenshot() {
     import -window "$1" "$2"
 }
+
+# Threads and open descriptors of process $1.
+thread_count() { ls "/proc/$1/task" | wc -l; }
+fd_count() { ls "/proc/$1/fd" | wc -l; }
+
+# Recording streams open on the sound server.
+source_outputs() { pactl list short source-outputs | wc -l; }
+
+# Unplugs test source $1 (its source_name) by unloading its module.
+unload_source() {
+    local m
+    m=$(pactl list short modules | awk -v s="source_name=$1" 'index($0, s " ") { print $1 }')
+    [ -n "$m" ] && pactl unload-module "$m"
+}
+
+# Waits for a visible window titled $1 of the program other than window
+# $2 (a message box has the main window's title); prints its id.
+wait_box() { # title except
+    local ids
+    for _ in $(seq 150); do
+        ids=$(xdotool search --onlyvisible --pid "$app" --name "^$1\$" 2>/dev/null | grep -vx "$2")
+        [ -n "$ids" ] && { echo "$ids" | tail -1; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits until window $1 is no longer visible.
+wait_unmapped() {
+    for _ in $(seq 100); do
+        xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable" || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The main frequency of the audio in file $1 (Hz, rough).
+tone_of() {
+    ffmpeg -v error -i "$1" -ac 1 -f wav - | sox -t wav - -n stat 2>&1 |
+        awk '/^Rough +frequency/ { print $3 }'
+}
+
+# Where scripts leave screenshots: VESTREL_SHOTS to keep them after the run.
+shots=${VESTREL_SHOTS:-$VESTREL_SESSION_ROOT}

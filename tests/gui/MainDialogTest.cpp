@@ -165,11 +165,14 @@ TEST(MainDialog, ListsAndOutputFileStartFromTheDefaults) {
 TEST(MainDialog, DeviceListIsSortedAndKeepsDeviceNumbers) {
     MainDialogFixture dlg;
     wxChoice* list = dlg->DeviceList();
-    // The server lists Zeta first (device 0), Alpha second (device 1).
-    const std::vector<wxString> names = {"Alpha Line In", "Zeta Microphone"};
+    // The server lists Zeta first (device 0), Alpha second (device 1), the
+    // null output's monitor third (device 2).
+    const std::vector<wxString> names = {"Alpha Line In", "Monitor of Null Output",
+                                         "Zeta Microphone"};
     ASSERT_EQ(Items(list), names);
     EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(0)), 1);
-    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(1)), 0);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(1)), 2);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(2)), 0);
     EXPECT_EQ(list->GetSelection(), 0);
     EXPECT_TRUE(Hook().Messages().empty());
 }

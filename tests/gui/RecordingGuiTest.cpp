@@ -161,6 +161,28 @@ TEST(RecordingGui, FullDiskStopsTheRecordingAndSaysSo) {
     EXPECT_NE(m[0].message.Find("No space left on device"), wxNOT_FOUND) << m[0].message;
 }
 
+TEST(RecordingGui, LateFailureReportLeavesTheNextRecordingRunning) {
+    Recording r;
+    r.dlg->OutputFileBox()->ChangeValue("/dev/full");
+    r.dlg.Press(IDOK_RECORD);
+    FifoWriter alpha(Env("VESTREL_FIFO_ALPHA"), Sine(440, 0.5, 30), 176400);
+    // The take fails on its first write; its report waits in the queue
+    // while Stop and a new Record come first.
+    ASSERT_TRUE(WaitFor([] { return g_hRecordThread.load() == 0; }, 5s));
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_EQ(r.Caption(), "Record");
+    r.dlg->OutputFileBox()->ChangeValue(wxString::FromUTF8(r.file));
+    r.dlg.Press(IDOK_RECORD);
+    Pump(1500);
+    EXPECT_EQ(r.Caption(), "Stop");
+    EXPECT_NE(g_hRecordThread.load(), 0U);
+    const auto m = Hook().Messages();
+    ASSERT_EQ(m.size(), 1U);
+    EXPECT_NE(m[0].message.Find("No space left on device"), wxNOT_FOUND) << m[0].message;
+    r.dlg.Press(IDOK_RECORD);
+    EXPECT_GT(DecodeMono(r.file).size() / 44100.0, 1.0);
+}
+
 TEST(RecordingGuiNoEncoder, MissingLibraryIsToldByName) {
     Recording r;
     r.dlg.Press(IDOK_RECORD);

@@ -3,18 +3,21 @@
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 extern char** environ;
@@ -245,6 +248,58 @@ void DrainTestSources() {
             DrainFifo(Env(var));
         }
     }
+}
+
+namespace {
+int CountEntries(const char* dir) {
+    int n = 0;
+    if (DIR* d = opendir(dir)) {
+        while (const dirent* e = readdir(d)) {
+            n += e->d_name[0] != '.' ? 1 : 0;
+        }
+        closedir(d);
+    }
+    return n;
+}
+} // namespace
+
+int SourceOutputCount() {
+    int status = 0;
+    const std::string out = RunOutput({"pactl", "list", "short", "source-outputs"}, &status);
+    if (status != 0) {
+        return -1;
+    }
+    return static_cast<int>(std::count(out.begin(), out.end(), '\n'));
+}
+
+int ThreadCount() {
+    return CountEntries("/proc/self/task");
+}
+
+int OpenFdCount() {
+    return CountEntries("/proc/self/fd") - 1; // the one reading it
+}
+
+bool UnloadSource(const std::string& sourceName) {
+    const std::string modules = RunOutput({"pactl", "list", "short", "modules"});
+    const auto at = modules.find("source_name=" + sourceName + " ");
+    if (at == std::string::npos) {
+        return false;
+    }
+    const auto lineStart = modules.rfind('\n', at) + 1;
+    const std::string index = modules.substr(lineStart, modules.find('\t', lineStart) - lineStart);
+    int status = 0;
+    RunOutput({"pactl", "unload-module", index}, &status);
+    return status == 0;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
 }
 
 std::string Env(const char* name) {

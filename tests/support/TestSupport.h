@@ -65,6 +65,18 @@ std::string MakeRecording(const std::string& file, double seconds = 3.0, unsigne
 // before a recording starts.
 void DrainTestSources();
 
+// What the sound server and this process hold: recording streams open on
+// the server, threads and open descriptors of this process.
+int SourceOutputCount();
+int ThreadCount();
+int OpenFdCount();
+// Unloads the server module that made source `sourceName`; false when
+// there is none.
+bool UnloadSource(const std::string& sourceName);
+// The whole content of a file ("" when it can't be read).
+std::string FileText(const std::string& path);
+void WriteText(const std::string& path, const std::string& content);
+
 std::string Env(const char* name);
 std::string TempDir(); // a fresh folder for one test
 bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout,

@@ -9,15 +9,19 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <mutex>
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 using namespace testsupport;
 
 namespace {
 
-constexpr int kZeta = 0;  // first source the server lists
-constexpr int kAlpha = 1; // second
+constexpr int kZeta = 0;    // first source the server lists
+constexpr int kAlpha = 1;   // second
+constexpr int kMonitor = 2; // the null output's monitor
+constexpr unsigned kSources = 3;
 
 class FailureWatch {
   public:
@@ -53,17 +57,20 @@ RecordRequest Request(const std::string& file, unsigned kbps, int device) {
 } // namespace
 
 TEST(Capture, DevicesAreTheServersSourcesInItsOrder) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     std::string name;
     ASSERT_TRUE(wavein::waveInGetDevName(kZeta, name));
     EXPECT_EQ(name, "Zeta Microphone");
     ASSERT_TRUE(wavein::waveInGetDevName(kAlpha, name));
     EXPECT_EQ(name, "Alpha Line In");
-    EXPECT_FALSE(wavein::waveInGetDevName(2, name));
+    // What the computer plays can be recorded too.
+    ASSERT_TRUE(wavein::waveInGetDevName(kMonitor, name));
+    EXPECT_EQ(name, "Monitor of Null Output");
+    EXPECT_FALSE(wavein::waveInGetDevName(kSources, name));
 }
 
 TEST(Capture, ToneComesBackWholeAtEachBitRate) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     const std::string dir = TempDir();
     const double seconds = 2.5; // ends half-way through a buffer
     for (const unsigned kbps : {16U, 64U, 256U}) {
@@ -98,7 +105,7 @@ TEST(Capture, ToneComesBackWholeAtEachBitRate) {
 }
 
 TEST(Capture, RecordsTheChosenDeviceNotTheDefault) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     const std::string file = TempDir() + "/chosen.mp3";
     std::string error;
     ASSERT_TRUE(StartRecording(Request(file, 128, kAlpha), error)) << error;
@@ -112,7 +119,7 @@ TEST(Capture, RecordsTheChosenDeviceNotTheDefault) {
 }
 
 TEST(Capture, StopRightAfterStartTwiceAndRecordingsInARow) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     const std::string dir = TempDir();
     std::string error;
     for (int i = 0; i < 2; ++i) {
@@ -138,22 +145,62 @@ TEST(Capture, StopRightAfterStartTwiceAndRecordingsInARow) {
     }
 }
 
-TEST(CaptureFailure, DeviceThatCannotOpenIsReportedAndNothingRuns) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+TEST(Capture, MonitorRecordsWhatTheComputerPlays) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
+    const std::string file = TempDir() + "/monitor.mp3";
     std::string error;
-    EXPECT_FALSE(StartRecording(Request(TempDir() + "/x.mp3", 64, 7), error));
+    ASSERT_TRUE(StartRecording(Request(file, 128, kMonitor), error)) << error;
+    RunOutput({"sh", "-c",
+               "sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 2 sine 660 vol 0.5 | "
+               "pacat --device=speakers --format=s16le --rate=44100 --channels=2"});
+    StopRecording();
+    EXPECT_FALSE(g_bCaptureFailed) << CaptureFailureReason();
+    const auto decoded = DecodeMono(file);
+    EXPECT_GT(decoded.size() / 44100.0, 1.5);
+    EXPECT_NEAR(ToneFrequency(decoded), 660, 15);
+}
+
+TEST(CaptureFailure, DeviceThatCannotOpenIsReportedAndNothingRuns) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
+    const std::string dir = TempDir();
+    const std::string file = dir + "/x.mp3";
+    WriteText(file, "yesterday's take");
+    std::string error;
+    EXPECT_FALSE(StartRecording(Request(file, 64, 7), error));
     EXPECT_NE(error.find("could not be opened"), std::string::npos) << error;
     EXPECT_FALSE(g_bRecording);
     EXPECT_EQ(g_hRecordThread.load(), 0U);
     EXPECT_FALSE(g_bStreamOpen);
+    // A Record that does not start leaves the file as it was, and so does
+    // one whose file can't be made (a folder in its place).
+    EXPECT_EQ(FileText(file), "yesterday's take");
+    EXPECT_FALSE(StartRecording(Request(dir, 64, kAlpha), error));
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+    EXPECT_EQ(SourceOutputCount(), 0);
+    EXPECT_EQ(FileText(file), "yesterday's take");
 }
 
-TEST(CaptureFailure, SourceThatStopsDeliveringEndsTheRecordingAndKeepsIt) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+TEST(CaptureFailure, ReplacedTakeGoesToTheTrash) {
+    const std::string file = TempDir() + "/take.mp3";
+    WriteText(file, "yesterday's take");
+    std::string error;
+    ASSERT_TRUE(StartRecording(Request(file, 64, kAlpha), error)) << error;
+    StopRecording();
+    const std::string trash = Env("HOME") + "/.local/share/Trash";
+    EXPECT_EQ(FileText(trash + "/files/take.mp3"), "yesterday's take");
+    EXPECT_NE(FileText(trash + "/info/take.mp3.trashinfo").find("Path=" + file), std::string::npos);
+    EXPECT_NE(FileText(file), "yesterday's take");
+}
+
+TEST(CaptureFailure, SourceThatStopsDeliveringEndsTheRecordingAndLetsGoOfTheDevice) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     FailureWatch watch;
+    const int threads = ThreadCount();
+    const int fds = OpenFdCount();
     const std::string file = TempDir() + "/stall.mp3";
     std::string error;
     ASSERT_TRUE(StartRecording(Request(file, 64, kAlpha), error)) << error;
+    EXPECT_EQ(SourceOutputCount(), 1);
     {
         FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 1.5), 176400);
         WaitFor([&] { return w.Written() == 1.5 * 176400; }, 5s);
@@ -161,34 +208,88 @@ TEST(CaptureFailure, SourceThatStopsDeliveringEndsTheRecordingAndKeepsIt) {
     // Nothing more comes: the recording ends by itself and says why.
     ASSERT_TRUE(WaitFor([] { return g_hRecordThread.load() == 0; }, 15s));
     EXPECT_NE(watch.Reason().find("stopped delivering"), std::string::npos) << watch.Reason();
+    // Nothing of the device is left: no stream on the server, no thread,
+    // no descriptor, no buffer.
+    EXPECT_EQ(SourceOutputCount(), 0);
+    EXPECT_EQ(g_hWaveIn.load(), nullptr);
+    EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads + 1; }, 2s)); // + the joinable one
     StopRecording();
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(OpenFdCount(), fds);
+    for (const auto& h : g_waveHeaders) {
+        EXPECT_EQ(h.lpData, nullptr);
+    }
     EXPECT_NEAR(DecodeMono(file).size() / 44100.0, 1.5, 0.15);
 }
 
-TEST(CaptureFailure, SourceThatVanishesEndsTheRecordingAndKeepsIt) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+TEST(CaptureFailure, OutputFolderRemovedMidTakeSavesTheTake) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
+    FailureWatch watch;
+    const std::string base = TempDir();
+    // First the folder stays gone: the take lands in the home folder; then
+    // it comes back at once: the take is at its own path again.
+    for (const bool back : {false, true}) {
+        SCOPED_TRACE(back);
+        const std::string dir = base + (back ? "/back" : "/gone");
+        ASSERT_EQ(mkdir(dir.c_str(), 0755), 0);
+        const std::string file = dir + "/lecture.mp3";
+        std::string error;
+        ASSERT_TRUE(StartRecording(Request(file, 64, kAlpha), error)) << error;
+        FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 30), 176400);
+        std::this_thread::sleep_for(2200ms);
+        RunOutput({"rm", "-rf", dir});
+        const double fed = w.Written() / 176400.0;
+        if (back) {
+            mkdir(dir.c_str(), 0755);
+        }
+        // Noticed with the next buffer, not at some later Stop.
+        ASSERT_TRUE(WaitFor([] { return g_hRecordThread.load() == 0; }, 3s));
+        w.Stop();
+        StopRecording();
+        EXPECT_NE(watch.Reason().find("deleted"), std::string::npos) << watch.Reason();
+        const std::string kept = RecordedTakePath();
+        EXPECT_EQ(kept, back ? file : Env("HOME") + "/lecture (recovered).mp3");
+        const double seconds = DecodeMono(kept).size() / 44100.0;
+        std::printf("folder removed after %.2f s fed: %.2f s kept in %s\n", fed, seconds,
+                    kept.c_str());
+        EXPECT_GT(seconds, fed - 0.2);
+        EXPECT_NEAR(ToneFrequency(DecodeMono(kept)), 1000, 15);
+    }
+    EXPECT_EQ(RecoveredName(Env("HOME"), "/x/lecture.mp3"),
+              Env("HOME") + "/lecture (recovered 2).mp3");
+}
+
+TEST(CaptureFailure, SourceThatVanishesEndsTheRecordingAtOnceAndKeepsIt) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     FailureWatch watch;
     const std::string file = TempDir() + "/vanish.mp3";
     std::string error;
     ASSERT_TRUE(StartRecording(Request(file, 64, kAlpha), error)) << error;
     FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 30), 176400);
+    // The default source goes on delivering: the take must not move to it.
+    FifoWriter zeta(Env("VESTREL_FIFO_ZETA"), Sine(440, 0.5, 30), 176400);
     std::this_thread::sleep_for(2500ms);
-    // Unplug the source.
-    const std::string modules = RunOutput({"pactl", "list", "short", "modules"});
-    const auto at = modules.find("source_name=alpha_line");
-    ASSERT_NE(at, std::string::npos);
-    const auto lineStart = modules.rfind('\n', at) + 1;
-    const std::string index = modules.substr(lineStart, modules.find('\t', lineStart) - lineStart);
-    RunOutput({"pactl", "unload-module", index});
+    ASSERT_TRUE(UnloadSource("alpha_line"));
+    const double fed = w.Written() / 176400.0;
+    const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(WaitFor([] { return g_hRecordThread.load() == 0; }, 10s));
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     w.Stop();
-    EXPECT_FALSE(watch.Reason().empty());
+    zeta.Stop();
+    EXPECT_LT(took, 1.0);
+    EXPECT_NE(watch.Reason().find("\"Alpha Line In\" went away"), std::string::npos)
+        << watch.Reason();
     StopRecording();
-    EXPECT_GT(DecodeMono(file).size() / 44100.0, 1.9);
+    EXPECT_EQ(SourceOutputCount(), 0);
+    const auto decoded = DecodeMono(file);
+    std::printf("source unloaded after %.2f s fed: %.2f s kept\n", fed, decoded.size() / 44100.0);
+    EXPECT_GT(decoded.size() / 44100.0, fed - 0.3);
+    EXPECT_NEAR(ToneFrequency(decoded), 1000, 15); // nothing of the other source
 }
 
-TEST(CaptureServerLost, EndsTheRecordingAndKeepsIt) {
-    ASSERT_EQ(wavein::waveInGetNumDevs(), 2U);
+TEST(CaptureServerLost, EndsTheRecordingAndKeepsWhatWasCaptured) {
+    ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     FailureWatch watch;
     const std::string file = TempDir() + "/server.mp3";
     std::string error;
@@ -196,9 +297,13 @@ TEST(CaptureServerLost, EndsTheRecordingAndKeepsIt) {
     FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(1000, 0.5, 30), 176400);
     std::this_thread::sleep_for(2500ms);
     kill(std::atoi(Env("VESTREL_PULSE_PID").c_str()), SIGKILL);
+    const double fed = w.Written() / 176400.0;
     ASSERT_TRUE(WaitFor([] { return g_hRecordThread.load() == 0; }, 10s));
     w.Stop();
     EXPECT_NE(watch.Reason().find("sound server"), std::string::npos) << watch.Reason();
     StopRecording();
-    EXPECT_GT(DecodeMono(file).size() / 44100.0, 1.9);
+    // Up to the last fragment the server handed over, not whole seconds.
+    const double kept = DecodeMono(file).size() / 44100.0;
+    std::printf("server killed after %.2f s fed: %.2f s kept\n", fed, kept);
+    EXPECT_GT(kept, fed - 0.3);
 }

@@ -7,11 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <set>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace testsupport;
+using namespace std::chrono_literals;
 
 TEST(CommandLine, ExampleReadsLetterForLetter) {
     EXPECT_EQ(
@@ -64,6 +72,56 @@ TEST(Spawn, MissingProgramIsNotStarted) {
     const platform::ProcessResult r = platform::RunAndCollect({"/nonexistent/ffmpeg"});
     EXPECT_FALSE(r.started);
     EXPECT_EQ(r.startError, ENOENT);
+}
+
+TEST(Spawn, ConverterGetsOnlyTheStandardDescriptors) {
+    // Descriptors a program holds without close-on-exec: a socket like the
+    // sound server's, a device file, a file being written.
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sv), 0);
+    const int urandom = open("/dev/urandom", O_RDONLY);
+    const std::string dir = TempDir();
+    const int held = open((dir + "/held.mp3").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(urandom, 0);
+    ASSERT_GE(held, 0);
+    // A real ffmpeg on a long input, paced: it runs until killed.
+    platform::ProcessResult r;
+    std::thread run([&] {
+        r = platform::RunAndCollect({"ffmpeg", "-hide_banner", "-re", "-f", "lavfi", "-i",
+                                     "sine=frequency=440:duration=60", "-f", "null", "-"});
+    });
+    pid_t child = 0;
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                const std::string name = entry.path().filename();
+                if (name.find_first_not_of("0123456789") != std::string::npos) {
+                    continue;
+                }
+                const std::string cmd = testsupport::FileText(entry.path() / "cmdline");
+                if (cmd.rfind("ffmpeg", 0) == 0 &&
+                    cmd.find("sine=frequency=440:duration=60") != std::string::npos) {
+                    child = std::stoi(name);
+                    return true;
+                }
+            }
+            return false;
+        },
+        10s));
+    std::this_thread::sleep_for(300ms); // past exec, into the conversion
+    std::set<std::string> fds;
+    for (const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/fd")) {
+        fds.insert(entry.path().filename());
+    }
+    kill(child, SIGKILL);
+    run.join();
+    EXPECT_EQ(fds, (std::set<std::string>{"0", "1", "2"}));
+    EXPECT_EQ(r.exitStatus, 128 + SIGKILL);
+    close(sv[0]);
+    close(sv[1]);
+    close(urandom);
+    close(held);
 }
 
 TEST(Spawn, LastLineSkipsBlankEndsAndProgressReturns) {

@@ -1,0 +1,33 @@
+#!/bin/bash
+# The source stops delivering mid-take: after the stall check the take
+# ends with a box, and nothing of the device is left (no recording stream
+# on the server, no thread more after each round); the next recordings
+# work and leave nothing either.
+set -u
+. "$(dirname "$0")/lib.sh"
+mp3="$HOME/MyMP3.mp3"
+start_app
+w=$(wait_window Vestrel) || fail "no main window"
+sleep 2
+threads=
+for round in 1 2 3; do
+    press "$w" Return
+    sleep 0.3
+    feed_tone 1000 2 "$VESTREL_FIFO_ALPHA"
+    box=$(wait_box Vestrel "$w") || fail "no box told of the stall (round $round)"
+    screenshot "$box" "$shots/stall.png"
+    n=$(source_outputs)
+    [ "$n" -eq 0 ] || fail "round $round: $n recording streams left on the server"
+    d=$(duration_of "$mp3")
+    echo "round $round: fed 2 s, kept $d s; threads $(thread_count $app) (were $threads)"
+    awk -v d="$d" 'BEGIN { exit !(d > 1.8 && d < 2.3) }' || fail "kept $d s of 2 s"
+    press "$box" Return
+    wait_unmapped "$box" || fail "the box did not close on Return"
+    sleep 2 # the player has played the take
+    # Counted from the first round on, once the player has been used.
+    [ -z "$threads" ] && threads=$(thread_count $app)
+done
+[ "$(thread_count $app)" -le $((threads + 1)) ] || fail "threads $(thread_count $app), were $threads"
+press "$w" Escape
+wait_exit || fail "Escape did not end the program"
+echo "ok"
