@@ -9,15 +9,9 @@
 #include <wx/filename.h>
 
 wxString ThanksFilePath() {
-    const wxString beside = wxString::FromUTF8(platform::ExecutableDir() + "thanks.txt");
-    if (wxFileName::FileExists(beside)) {
-        return beside;
-    }
-    const wxString installed = wxString::FromUTF8(platform::InstalledDataDir() + "thanks.txt");
-    if (wxFileName::FileExists(installed)) {
-        return installed;
-    }
-    return beside; // the panel then says that it can't be read
+    const std::string found = platform::FindIn(platform::DataDirs(), "thanks.txt");
+    // Nothing found: the panel says that the file beside the program can't be read.
+    return wxString::FromUTF8(found.empty() ? platform::ExecutableDir() + "thanks.txt" : found);
 }
 
 CAboutDlg::CAboutDlg(wxWindow* owner) {
