@@ -75,6 +75,13 @@ void COptionsDialog::OnCancel() {
 
 void COptionsDialog::OnShowWindow(wxShowEvent& e) {
     e.Skip();
+    if (e.IsShown() && !m_placed) {
+        // Window managers centre a dialog over its owner when it first
+        // maps; it belongs near the top-left corner of the screen instead,
+        // and stays where the user then puts it.
+        m_placed = true;
+        CallAfter([this] { Move(wxPoint(0, 0)); });
+    }
     SelectString(FormatList(), 0, g_szFormat);
     SelectString(BitrateList(), 0, g_szBitrate);
 }
