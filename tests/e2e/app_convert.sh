@@ -1,5 +1,6 @@
 #!/bin/bash
-# Convert and Save as a person uses it: the Options window by clicks
+# Convert and Save as a person uses it: the Options window by clicks beside
+# a usable main window
 # (Cancel, Escape and its close box drop a choice, OK keeps it), the Save As
 # dialog by keys, the completion box closed by OK, Return and its close box
 # (Return never starts a recording), a name typed without extension over an
@@ -27,12 +28,20 @@ pick() { # x y downs: opens a drop-down of the Options window, moves, takes it
     xdotool key Return
     sleep 0.3
 }
-completion_box() { b=$(wait_other_window Vestrel "$w") || fail "no completion box ($1)"; sleep 0.5; }
+completion_box() { b=$(wait_other_window Vestrel "$w" "${h:-}" "${q:-}") || fail "no completion box ($1)"; sleep 0.5; }
 
+# (Titles are matched without regard to case: the boxes' "vestrel" also
+# matches the main window's "Vestrel", hence wait_other_window.)
 # Options sits near the top-left corner of the screen, not over the main window.
 open_options
 read -r ox oy < <(xwininfo -id "$o" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }')
 [ "$ox" -lt 50 ] && [ "$oy" -lt 80 ] || fail "Options at $ox,$oy, not near the top-left corner"
+# The main window stays usable beside it: Help opens its box there.
+click "$w" 190 341
+h=$(wait_other_window vestrel "$w") || fail "Help gave no box while Options was open"
+press "$h" Return
+wait_gone_id "$h" || fail "Return left the help box open"
+is_visible "$o" || fail "Options went away"
 pick 185 72 1 # wav
 click "$o" 249 266 # Cancel
 wait_gone Options || fail "Cancel left Options open"
@@ -54,7 +63,6 @@ completion_box first
 [ "$(probe "$HOME/first.mp3" bit_rate)" = 128000 ] || fail "first.mp3 not at 128k"
 read -r bw bh < <(size_of "$b")
 click "$b" $((bw / 2)) $((bh - 26)) # OK
-wait_gone_id() { for _ in $(seq 50); do is_visible "$1" || return 0; sleep 0.1; done; return 1; }
 wait_gone_id "$b" || fail "OK left the completion box open"
 
 # wma and 64k, OK: the next conversion is wma at 64 kbps.
@@ -79,12 +87,12 @@ second_sum=$(md5sum <"$HOME/second.wma")
 # brings the dialog back, Yes replaces, and the old file is in the Trash.
 click "$w" 357 204
 save_as "$HOME/second"
-q=$(wait_window vestrel) || fail "no question before replacing second.wma"
+q=$(wait_other_window vestrel "$w") || fail "no question before replacing second.wma"
 sleep 0.5
 read -r qw qh < <(size_of "$q")
 click "$q" $((qw / 4)) $((qh - 18)) # No
 save_as "$HOME/second"
-q=$(wait_window vestrel) || fail "no question the second time"
+q=$(wait_other_window vestrel "$w") || fail "no question the second time"
 sleep 0.5
 click "$q" $((qw * 3 / 4)) $((qh - 18)) # Yes
 completion_box replaced

@@ -153,5 +153,8 @@ wait_other_window() { # title known-id...
 # Whether window $1 is still mapped.
 is_visible() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
 
+# Waits until window $1 is no longer mapped.
+wait_gone_id() { for _ in $(seq 50); do is_visible "$1" || return 0; sleep 0.1; done; return 1; }
+
 # Width and height of window $1 ("W H").
 size_of() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }'; }
