@@ -1,6 +1,7 @@
 #include "controls/AboutDlg.h"
 
 #include "platform/Paths.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
@@ -22,6 +23,7 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
         return CRichtextctrl1::CreateControl(parent, c.id);
     });
     m_richText.Attach(FindWindow(IDC_RICHTEXT));
+    SetIcons(LoadAppIcons());
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);
     SetEscapeId(wxID_NONE);

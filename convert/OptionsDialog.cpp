@@ -1,6 +1,7 @@
 #include "convert/OptionsDialog.h"
 
 #include "app/Settings.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
@@ -37,6 +38,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
     Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxPoint(0, 0), wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
+    SetIcons(LoadAppIcons());
     SetEscapeId(wxID_NONE);
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedOk(); }, IDC_OK);
