@@ -32,13 +32,12 @@ bool CCorvaneApp::OnInit() {
 }
 
 int CCorvaneApp::OnRun() {
-    {
-        CCorvaneDlg dlg;
-        SetMainDialog(&dlg);
-        SetTopWindow(&dlg);
-        dlg.ShowModal();
-        SetMainDialog(nullptr);
-        SetTopWindow(nullptr);
-    }
+    // The main dialog is a shown top-level window, not a modal one: a modal
+    // grab would block the modeless Options window and completion boxes.
+    // Its destruction ends the main loop.
+    auto* dlg = new CCorvaneDlg(); // destroys itself when it closes
+    SetTopWindow(dlg);
+    dlg->Show();
+    wxApp::OnRun();
     return 0;
 }

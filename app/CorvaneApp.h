@@ -1,4 +1,5 @@
-// The application object: runs the main dialog, then the process ends.
+// The application object: shows the main dialog and runs the main loop
+// until that dialog is gone, then the process ends.
 #pragma once
 
 #include <wx/app.h>

@@ -1,6 +1,7 @@
 #include "controls/AboutDlg.h"
 
 #include "platform/Paths.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
@@ -9,15 +10,9 @@
 #include <wx/filename.h>
 
 wxString ThanksFilePath() {
-    const wxString beside = wxString::FromUTF8(platform::ExecutableDir() + "thanks.txt");
-    if (wxFileName::FileExists(beside)) {
-        return beside;
-    }
-    const wxString installed = wxString::FromUTF8(platform::InstalledDataDir() + "thanks.txt");
-    if (wxFileName::FileExists(installed)) {
-        return installed;
-    }
-    return beside; // the panel then says that it can't be read
+    const std::string found = platform::FindIn(platform::DataDirs(), "thanks.txt");
+    // Nothing found: the panel says that the file beside the program can't be read.
+    return wxString::FromUTF8(found.empty() ? platform::ExecutableDir() + "thanks.txt" : found);
 }
 
 CAboutDlg::CAboutDlg(wxWindow* owner) {
@@ -28,6 +23,7 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
         return CRichtextctrl1::CreateControl(parent, c.id);
     });
     m_richText.Attach(FindWindow(IDC_RICHTEXT));
+    SetIcons(LoadAppIcons());
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);
     SetEscapeId(wxID_NONE);

@@ -26,6 +26,6 @@ class CAboutDlg : public wxDialog {
     int m_loads = 0;
 };
 
-// thanks.txt beside the executable; for an installed program, the copy in
-// the data folder when there is none beside it.
+// thanks.txt beside the executable, else in the data folders of an
+// installed program (see platform::DataDirs).
 wxString ThanksFilePath();

@@ -1,8 +1,11 @@
 #include "convert/ConvertJob.h"
 
+#include "app/CorvaneApp.h"
 #include "app/Settings.h"
 #include "platform/Paths.h"
+#include "platform/Trash.h"
 #include "ui/CorvaneDlg.h"
+#include "ui/DialogTemplate.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 
@@ -98,8 +101,10 @@ bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wx
 namespace {
 
 void ShowCompletionBox(const wxString& text, bool ok) {
-    // Modeless, with no owner: the main window stays usable meanwhile.
-    auto* box = new wxDialog(nullptr, wxID_ANY, "Vestrel", wxDefaultPosition, wxDefaultSize,
+    // Modeless, owned by the main dialog so that it goes with it; the main
+    // dialog stays usable meanwhile.
+    wxWindow* owner = theApp->GetMainDialog();
+    auto* box = new wxDialog(owner, wxID_ANY, "Vestrel", wxDefaultPosition, wxDefaultSize,
                              wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "CompletionBox");
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(new wxStaticBitmap(
@@ -113,17 +118,28 @@ void ShowCompletionBox(const wxString& text, bool ok) {
     okButton->SetDefault();
     col->Add(okButton, 0, wxALIGN_CENTER | wxALL, 10);
     box->SetSizerAndFit(col);
+    ui::PaintBackgrounds(box, *wxWHITE_BRUSH);
+    box->SetEscapeId(wxID_NONE);
     box->Bind(
         wxEVT_BUTTON, [box](wxCommandEvent&) { box->Destroy(); }, wxID_OK);
     box->Bind(wxEVT_CLOSE_WINDOW, [box](wxCloseEvent&) { box->Destroy(); });
     box->Bind(wxEVT_CHAR_HOOK, [box](wxKeyEvent& e) {
-        if (e.GetKeyCode() == WXK_ESCAPE) {
+        // Return and Escape close the box and go no further.
+        switch (e.GetKeyCode()) {
+        case WXK_ESCAPE:
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
             box->Destroy();
             return;
+        default:
+            e.Skip();
         }
-        e.Skip();
     });
-    box->Centre();
+    if (owner != nullptr) {
+        box->CentreOnParent();
+    } else {
+        box->Centre();
+    }
     box->Show();
     okButton->SetFocus();
 }
@@ -136,6 +152,9 @@ int ConvertThreadProc(const ConvertJob& job) {
     const platform::ProcessResult r = RunAndWait(job);
     wxString text;
     const bool ok = DescribeOutcome(job, r, text);
+    if (!job.keptNote.empty()) {
+        text += "\n\n" + job.keptNote;
+    }
     if (!ok && r.started) {
         unlink(job.target.c_str()); // a partial target is no use to anyone
     }
@@ -158,14 +177,9 @@ void OnConvert(CCorvaneDlg& dlg) {
         return;
     }
 
-    wxFileDialog save(&dlg, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString, filter,
-                      wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (save.ShowModal() != wxID_OK) {
+    const wxString target = ChooseSaveFile(&dlg, wxEmptyString, filter, defaultExt);
+    if (target.empty()) {
         return;
-    }
-    wxString target = save.GetPath();
-    if (wxFileName(target).GetExt().empty()) {
-        target += defaultExt;
     }
     // The recording must never be the target: ffmpeg would be handed a
     // file that was deleted first.
@@ -180,7 +194,21 @@ void OnConvert(CCorvaneDlg& dlg) {
     }
 
     ConvertJob job = MakeConvertJob(g_szConverterDir, recorded, g_szBitrate, format, target);
-    unlink(job.target.c_str());
+    // The user agreed to replace the target; the old file is kept anyway.
+    const platform::KeptFile kept = platform::KeepBeforeReplacing(job.target);
+    if (!kept.ok) {
+        ShowMessageBox(&dlg,
+                       "The file " + target + " could not be moved out of the way: " +
+                           wxString::FromUTF8(kept.error) + ".\n\nNothing was converted.",
+                       "Vestrel", wxOK | wxICON_WARNING);
+        return;
+    }
+    if (kept.trashed) {
+        job.keptNote = "The file it replaced is in the Trash.";
+    } else if (!kept.keptAs.empty()) {
+        job.keptNote = "The file it replaced was kept as " + wxString::FromUTF8(kept.keptAs) + ".";
+    }
+    unlink(job.target.c_str()); // an empty file is all that can be left here
     dlg.Player().put_URL(wxString());
     // Disabled here, before the worker exists, so a quick second press
     // can't start a second conversion.

@@ -15,6 +15,7 @@ struct ConvertJob {
     std::vector<std::string> argv; // the same words, as they are run
     std::string target;
     std::string lookedIn; // where the converter was searched, for messages
+    wxString keptNote;    // where the file the target replaced went, if any
 };
 
 // "<dir>ffmpeg" -i "<recorded>" -b:a <rate>[ -acodec wmav2] "<target>"

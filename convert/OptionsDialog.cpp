@@ -1,6 +1,7 @@
 #include "convert/OptionsDialog.h"
 
 #include "app/Settings.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
@@ -37,6 +38,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
     Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxPoint(0, 0), wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
+    SetIcons(LoadAppIcons());
     SetEscapeId(wxID_NONE);
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedOk(); }, IDC_OK);
@@ -75,6 +77,13 @@ void COptionsDialog::OnCancel() {
 
 void COptionsDialog::OnShowWindow(wxShowEvent& e) {
     e.Skip();
+    if (e.IsShown() && !m_placed) {
+        // Window managers centre a dialog over its owner when it first
+        // maps; it belongs near the top-left corner of the screen instead,
+        // and stays where the user then puts it.
+        m_placed = true;
+        CallAfter([this] { Move(wxPoint(0, 0)); });
+    }
     SelectString(FormatList(), 0, g_szFormat);
     SelectString(BitrateList(), 0, g_szBitrate);
 }

@@ -52,6 +52,27 @@ std::string InstalledDataDir() {
     return std::string(VESTREL_DATADIR) + "/";
 }
 
+std::vector<std::string> DataDirs() {
+    const std::string exe = ExecutableDir();
+    return {exe, exe + "../share/vestrel/", InstalledDataDir()};
+}
+
+std::vector<std::string> IconDirs() {
+    const std::string exe = ExecutableDir();
+    return {exe + "icons/", exe + "../share/icons/hicolor/",
+            InstalledDataDir() + "../icons/hicolor/"};
+}
+
+std::string FindIn(const std::vector<std::string>& dirs, const std::string& name) {
+    for (const auto& d : dirs) {
+        struct stat st {};
+        if (stat((d + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            return d + name;
+        }
+    }
+    return {};
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {};
     struct stat sb {};

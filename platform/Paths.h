@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #ifndef VESTREL_APP_ID
 #define VESTREL_APP_ID "example.vestrel.Vestrel"
@@ -20,6 +21,14 @@ std::string ExecutableDir();
 std::string HomeDir();
 // Installed data folder (<prefix>/share/vestrel/), with a trailing '/'.
 std::string InstalledDataDir();
+// Where the program's data files are looked for, in order, each with a
+// trailing '/': beside the executable, ../share/vestrel/ from it (an
+// install to any prefix, also once moved), then the compiled-in prefix.
+std::vector<std::string> DataDirs();
+// The same for the hicolor icon theme folders (NxN/apps/vestrel.png).
+std::vector<std::string> IconDirs();
+// The first of `dirs` + `name` that exists; empty when none does.
+std::string FindIn(const std::vector<std::string>& dirs, const std::string& name);
 // True when both names refer to the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
 // True when `path` is a regular file this process can read.

@@ -12,7 +12,7 @@ run_pkgs=(
 )
 test_pkgs=(
     libgtest-dev
-    xvfb x11-utils xdotool imagemagick openbox
+    xvfb x11-utils xdotool xclip imagemagick openbox
     pulseaudio pulseaudio-utils
     sox espeak-ng lame
 )

@@ -28,16 +28,12 @@ const char* const kRecordHelpText =
 
 wxIconBundle LoadAppIcons() {
     wxIconBundle icons;
-    const std::string dirs[] = {platform::ExecutableDir() + "icons/",
-                                platform::InstalledDataDir() + "../icons/hicolor/"};
+    const std::vector<std::string> dirs = platform::IconDirs();
     for (const int px : {16, 24, 32, 48}) {
-        const wxString rel = wxString::Format("%dx%d/apps/vestrel.png", px, px);
-        for (const auto& d : dirs) {
-            const wxString path = wxString::FromUTF8(d) + rel;
-            if (wxFileName::FileExists(path)) {
-                icons.AddIcon(path, wxBITMAP_TYPE_PNG);
-                break;
-            }
+        const std::string path = platform::FindIn(
+            dirs, wxString::Format("%dx%d/apps/vestrel.png", px, px).ToStdString());
+        if (!path.empty()) {
+            icons.AddIcon(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
         }
     }
     return icons;
@@ -83,6 +79,10 @@ CCorvaneDlg::~CCorvaneDlg() {
     SetRecordingFailureHandler(nullptr);
     if (theApp->GetMainDialog() == this) {
         theApp->SetMainDialog(nullptr);
+    }
+    // Closing the main dialog ends the program, whatever else is open.
+    if (wxTheApp != nullptr) {
+        wxTheApp->ExitMainLoop();
     }
 }
 
@@ -168,16 +168,10 @@ void CCorvaneDlg::OnSysCommand(int command) {
 }
 
 void CCorvaneDlg::OnBrowse() {
-    wxFileDialog dlg(this, wxFileSelectorPromptStr, wxEmptyString, "MyMP3", "MP3 Files|*.mp3",
-                     wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (dlg.ShowModal() != wxID_OK) {
-        return;
+    const wxString path = ChooseSaveFile(this, "MyMP3", "MP3 Files|*.mp3", ".mp3");
+    if (!path.empty()) {
+        OutputFileBox()->ChangeValue(path);
     }
-    wxString path = dlg.GetPath();
-    if (wxFileName(path).GetExt().empty()) {
-        path += ".mp3"; // GTK adds no default extension
-    }
-    OutputFileBox()->ChangeValue(path);
 }
 
 void CCorvaneDlg::OnWebsite() {
@@ -222,6 +216,15 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
     case WXK_ESCAPE:
         EndProgram();
         return;
+    case WXK_TAB:
+        // Done here for every control: the web panel would keep Tab to
+        // itself, and the wrap must follow the template order.
+        if (e.HasAnyModifiers() && e.GetModifiers() != wxMOD_SHIFT) {
+            e.Skip();
+            return;
+        }
+        MoveFocus(!e.ShiftDown());
+        return;
     case WXK_F1:
         ShowHelpFileMissing(this);
         return;
@@ -237,8 +240,90 @@ void CCorvaneDlg::EndProgram() {
     }
     if (IsModal()) {
         EndModal(wxID_CANCEL);
-    } else {
+    } else if (!IsBeingDeleted()) {
         Destroy();
+    }
+}
+
+namespace {
+
+bool IsLive(const wxWindow* w) {
+    return w->IsShownOnScreen() && w->IsEnabled() && w->CanAcceptFocusFromKeyboard();
+}
+
+void AddTabStops(wxWindow* w, bool whole, std::vector<wxWindow*>& out) {
+    if (whole || w->GetChildren().empty()) {
+        out.push_back(w);
+        return;
+    }
+    for (wxWindow* child : w->GetChildren()) {
+        if (!child->IsTopLevel()) {
+            AddTabStops(child, false, out);
+        }
+    }
+}
+
+} // namespace
+
+std::vector<wxWindow*> CCorvaneDlg::TabStops() const {
+    std::vector<wxWindow*> out;
+    for (const auto& c : ui::MainDialogTemplate().controls) {
+        if (!c.tabStop) {
+            continue;
+        }
+        if (wxWindow* w = FindWindow(c.id)) {
+            AddTabStops(w, c.id == IDC_BROWSER, out); // the web view's insides are WebKit's
+        }
+    }
+    return out;
+}
+
+void CCorvaneDlg::MoveFocus(bool forward) {
+    const std::vector<wxWindow*> stops = TabStops();
+    if (stops.empty()) {
+        return;
+    }
+    const int n = static_cast<int>(stops.size());
+    // Where the focus is: the stop that is it or holds it (WebKit focuses
+    // widgets of its own inside the web view).
+    int at = -1;
+    for (wxWindow* f = FindFocus(); f != nullptr && at < 0 && f != this; f = f->GetParent()) {
+        for (int i = 0; i < n; ++i) {
+            if (stops[static_cast<size_t>(i)] == f) {
+                at = i;
+            }
+        }
+    }
+    if (at < 0) {
+        at = forward ? n - 1 : 0;
+    }
+    for (int k = 1; k <= n; ++k) {
+        const int i = ((at + (forward ? k : -k)) % n + n) % n;
+        wxWindow* w = stops[static_cast<size_t>(i)];
+        if (IsLive(w)) {
+            w->SetFocus();
+            return;
+        }
+    }
+}
+
+void CCorvaneDlg::KeepFocusLive(bool toRecord) {
+    wxWindow* focus = FindFocus();
+    const bool here = focus != nullptr && wxGetTopLevelParent(focus) == this;
+    if (here && IsLive(focus) && !(toRecord && RecordButton()->IsEnabled())) {
+        return;
+    }
+    // Also when another window is active: what this dialog had focused may
+    // be greyed now, and GTK would give it back with no keys working.
+    if (RecordButton()->IsEnabled()) {
+        RecordButton()->SetFocus();
+        return;
+    }
+    for (wxWindow* w : TabStops()) {
+        if (IsLive(w)) {
+            w->SetFocus();
+            return;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class wxButton;
 class wxChoice;
@@ -45,6 +46,14 @@ class CCorvaneDlg : public wxDialog {
 
     // Finishes a running recording, then ends the dialog.
     void EndProgram();
+    // After controls were greyed or enabled: the keyboard focus sits on a
+    // live control, on Record/Stop when `toRecord` and it is enabled.
+    void KeepFocusLive(bool toRecord);
+    // The controls Tab visits, in template order (the player's own
+    // buttons and sliders in its place).
+    std::vector<wxWindow*> TabStops() const;
+    // Tab and Shift+Tab: the next live tab stop after the focus, wrapping.
+    void MoveFocus(bool forward);
     // The recording ended by itself: tidy up as Stop would, and say why.
     void OnRecordingFailed(const std::string& reason);
 

@@ -107,12 +107,38 @@ const DialogTemplate& AboutDialogTemplate() {
     return t;
 }
 
+namespace {
+
+// Texts drawn straight on their parent's background.
+bool DrawsOnParent(const wxWindow* w) {
+    return dynamic_cast<const wxStaticText*>(w) != nullptr ||
+           dynamic_cast<const wxStaticBox*>(w) != nullptr;
+}
+
+void DarkTextInside(wxWindow* w, const wxColour& text) {
+    for (wxWindow* child : w->GetChildren()) {
+        if (!child->IsTopLevel()) {
+            if (DrawsOnParent(child)) {
+                child->SetForegroundColour(text);
+            }
+            DarkTextInside(child, text);
+        }
+    }
+}
+
+} // namespace
+
 void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId) {
     const wxColour colour = brush.GetColour();
+    // A dark theme's light text would vanish on white.
+    const wxColour text = colour.GetLuminance() > 0.5 ? *wxBLACK : *wxWHITE;
     dlg->SetBackgroundColour(colour);
+    dlg->SetForegroundColour(text);
     for (wxWindow* child : dlg->GetChildren()) {
         if (!child->IsTopLevel() && (exceptId == -1 || child->GetId() != exceptId)) {
             child->SetBackgroundColour(colour);
+            child->SetForegroundColour(text);
+            DarkTextInside(child, text);
         }
     }
 }

@@ -60,7 +60,8 @@ using HostFactory = std::function<wxWindow*(wxWindow* parent, const ControlTempl
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts);
 
 // Paints the dialog and its controls' backgrounds in the brush's colour,
-// leaving out control `exceptId` (a panel that keeps its own colour).
+// with text that shows on it whatever the theme, leaving out control
+// `exceptId` (a panel that keeps its own colours).
 void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId = -1);
 
 // Pixel rectangle of a template control at `scale`.

@@ -39,12 +39,9 @@ void EnableControls(bool enable, bool spareRecordStop) {
             }
         }
         // GTK drops the keyboard focus of a control that is disabled, and
-        // with it Enter for Stop and Escape; when the control comes back the
-        // focus does not. Record/Stop, which stays, takes it both ways.
-        const wxWindow* focus = wxWindow::FindFocus();
-        if (spareRecordStop && (focus == nullptr || !focus->IsEnabled())) {
-            dlg->FindWindow(IDOK_RECORD)->SetFocus();
-        }
+        // with it Enter and Escape; when the control comes back the focus
+        // does not.
+        dlg->KeepFocusLive(enable);
     });
 }
 

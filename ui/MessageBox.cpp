@@ -3,6 +3,8 @@
 #include "platform/Paths.h"
 
 #include <wx/app.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
 #include <wx/msgdlg.h>
 
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, long style) {
@@ -16,4 +18,42 @@ void ShowHelpFileMissing(wxWindow* owner) {
     const wxString helpFile = wxString::FromUTF8(platform::ExecutablePath()) + ".HLP";
     ShowMessageBox(owner, "The help file " + helpFile + " is not installed.", wxEmptyString,
                    wxOK | wxICON_INFORMATION);
+}
+
+bool AskReplace(wxWindow* owner, const wxString& path) {
+    const wxFileName name(path);
+    const wxString title = wxTheApp != nullptr ? wxTheApp->GetAppName() : wxString();
+    wxMessageDialog box(
+        owner,
+        wxString::Format(L"A file named \u201c%s\u201d already exists.  Do you want to replace it?",
+                         name.GetFullName()),
+        title, wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+    box.SetExtendedMessage(wxString::Format(
+        L"The file already exists in \u201c%s\u201d.  Replacing it will overwrite its contents.",
+        name.GetPath()));
+    return box.ShowModal() == wxID_YES;
+}
+
+wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,
+                        const wxString& ext) {
+    wxString dir;
+    wxString name = defaultName;
+    for (;;) {
+        wxFileDialog dlg(owner, wxFileSelectorPromptStr, dir, name, filter,
+                         wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+        if (dlg.ShowModal() != wxID_OK) {
+            return wxString();
+        }
+        wxString path = dlg.GetPath();
+        if (!wxFileName(path).GetExt().empty()) {
+            return path; // the dialog asked already
+        }
+        path += ext; // GTK adds no default extension, nor asks about the name it makes
+        if (!wxFileName::Exists(path) || AskReplace(owner, path)) {
+            return path;
+        }
+        const wxFileName typed(path);
+        dir = typed.GetPath();
+        name = typed.GetFullName();
+    }
 }

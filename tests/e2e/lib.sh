@@ -164,3 +164,44 @@ tone_of() {
 
 # Where scripts leave screenshots: VESTREL_SHOTS to keep them after the run.
 shots=${VESTREL_SHOTS:-$VESTREL_SESSION_ROOT}
+
+# Answers the GTK Save As dialog by keys: the full path typed into its
+# name field, then Return.
+save_as() { # path
+    local f
+    f=$(wait_window "Select a file") || fail "no Save As dialog"
+    sleep 1 # the chooser takes keys only once it has read its folder
+    xdotool mousemove --window "$f" 300 300
+    xdotool windowactivate --sync "$f" 2>/dev/null || xdotool windowfocus --sync "$f"
+    xdotool key ctrl+a
+    xdotool type --delay 20 "$1"
+    # Return can be taken by the name field's completion: again while the
+    # dialog is still there.
+    for _ in 1 2 3; do
+        sleep 0.5
+        is_visible "$f" || return 0
+        xdotool key Return
+    done
+}
+
+# Waits for a visible window titled $1 other than those listed after it;
+# prints its id.
+wait_other_window() { # title known-id...
+    local t=$1 w; shift
+    for _ in $(seq 150); do
+        for w in $(xdotool search --onlyvisible --name "^$t\$" 2>/dev/null); do
+            [[ " $* " == *" $w "* ]] || { echo "$w"; return 0; }
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Whether window $1 is still mapped.
+is_visible() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
+
+# Waits until window $1 is no longer mapped.
+wait_gone_id() { for _ in $(seq 50); do is_visible "$1" || return 0; sleep 0.1; done; return 1; }
+
+# Width and height of window $1 ("W H").
+size_of() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }'; }

@@ -29,6 +29,11 @@ int DialogHook::Enter(wxDialog* dialog) {
         s.caption = m->GetCaption();
         s.style = m->GetMessageDialogStyle();
         seen.push_back(s);
+        if (!messageAnswers.empty()) {
+            const int answer = messageAnswers.front();
+            messageAnswers.pop_front();
+            return answer;
+        }
         return wxID_OK;
     }
     if (auto* f = dynamic_cast<wxFileDialog*>(dialog)) {

@@ -28,6 +28,7 @@ class DialogHook : public wxModalDialogHook {
   public:
     std::vector<SeenDialog> seen;
     std::deque<wxString> fileAnswers; // an empty queue cancels the file dialog
+    std::deque<int> messageAnswers;   // answers to message boxes; then wxID_OK
     std::function<void(wxDialog*)> onAbout;
     std::chrono::steady_clock::time_point answeredAt; // last file dialog answered
 
@@ -37,6 +38,7 @@ class DialogHook : public wxModalDialogHook {
     void Clear() {
         seen.clear();
         fileAnswers.clear();
+        messageAnswers.clear();
         onAbout = nullptr;
     }
 };

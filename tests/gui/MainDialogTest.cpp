@@ -316,12 +316,39 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     std::thread([] { EnableControls(false, false); }).join();
     Pump(100);
     EXPECT_FALSE(dlg.Control(1)->IsEnabled());
+    // Everything greyed: the keys go to the first live tab stop, the box.
+    EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1001));
     std::thread([] { EnableControls(true, false); }).join();
     Pump(100);
     for (const int id : all) {
         EXPECT_TRUE(dlg.Control(id)->IsEnabled()) << id;
     }
     EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+    EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1));
+}
+
+TEST(MainDialog, TabCyclesThroughTheTabStopsInTemplateOrder) {
+    MainDialogFixture dlg;
+    const std::vector<wxWindow*> stops = dlg->TabStops();
+    std::vector<int> ids;
+    for (const wxWindow* w : stops) {
+        if (w->GetParent() == dlg.get()) {
+            ids.push_back(w->GetId());
+        } else {
+            EXPECT_EQ(w->GetParent(), dlg.Control(1008)); // the player's own controls
+        }
+    }
+    EXPECT_EQ(ids, (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4, 1011}));
+    dlg.Control(1)->SetFocus();
+    dlg->MoveFocus(false); // Shift+Tab from Record: the web panel
+    EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1011));
+    dlg->MoveFocus(true); // and Tab from it: Record
+    EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1));
+    // A greyed control is passed over.
+    dlg.Control(1000)->Disable();
+    dlg->MoveFocus(true);
+    EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1001));
+    dlg.Control(1000)->Enable();
 }
 
 namespace {

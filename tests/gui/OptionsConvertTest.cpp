@@ -285,8 +285,35 @@ TEST(ConvertGui, AnExistingTargetIsReplaced) {
     g_szFormat = "flac";
     const std::string target = f.dir + "/old.flac";
     std::ofstream(target) << "old junk";
-    EXPECT_EQ(f.Convert(target), "Converted and Saved");
+    EXPECT_EQ(f.Convert(target), "Converted and Saved\n\nThe file it replaced is in the Trash.");
     EXPECT_EQ(Probe(target).codec, "flac");
+    std::ifstream kept(Env("HOME") + "/.local/share/Trash/files/old.flac");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old junk");
+}
+
+TEST(ConvertGui, ANameWithoutExtensionOverAnExistingFileAsksFirst) {
+    ConvertFixture f;
+    const std::string target = f.dir + "/note.mp3";
+    std::ofstream(target) << "yesterday";
+    // "note" becomes note.mp3: the question; No brings the dialog back,
+    // whose cancel changes nothing.
+    Hook().fileAnswers = {wxString::FromUTF8(f.dir + "/note")};
+    Hook().messageAnswers = {wxID_NO};
+    f.dlg.Press(IDC_CONVERT);
+    Pump(100);
+    ASSERT_EQ(Hook().seen.size(), 3U);
+    EXPECT_EQ(Hook().seen[1].message,
+              L"A file named \u201cnote.mp3\u201d already exists.  Do you want to replace it?");
+    EXPECT_TRUE(Hook().seen[1].style & wxYES_NO);
+    EXPECT_EQ(Hook().seen[2].kind, "file");
+    EXPECT_EQ(FindTopLevel("CompletionBox"), nullptr);
+    EXPECT_EQ(FileSize(target), 9);
+    // Yes replaces it.
+    Hook().Clear();
+    Hook().messageAnswers = {wxID_YES};
+    EXPECT_EQ(f.Convert(f.dir + "/note"),
+              "Converted and Saved\n\nThe file it replaced is in the Trash.");
+    EXPECT_EQ(Probe(target).codec, "mp3");
 }
 
 TEST(ConvertGui, OddTargetNamesPassWhole) {
