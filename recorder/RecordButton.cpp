@@ -2,6 +2,7 @@
 #include "recorder/RecordControl.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/StatusRow.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -37,9 +38,16 @@ void CCorvaneDlg::OnRecordStop() {
             return;
         }
         RecordButton()->SetLabel("Stop");
+        if (m_statusRow) {
+            m_statusRow->RecordingStarted(DeviceList()->GetStringSelection(),
+                                          wxString::FromUTF8(req.fileName));
+        }
         return;
     }
     StopRecording();
+    if (m_statusRow) {
+        m_statusRow->RecordingEnded();
+    }
     RecordButton()->SetLabel("Record");
     m_player.put_URL(OutputFileBox()->GetValue());
 }
@@ -52,6 +60,9 @@ void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
         StopRecording();
         RecordButton()->SetLabel("Record");
         m_player.put_URL(file);
+    }
+    if (m_statusRow) {
+        m_statusRow->RecordingEnded();
     }
     ShowMessageBox(this,
                    "The recording stopped: " + wxString::FromUTF8(reason) +

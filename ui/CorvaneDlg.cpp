@@ -11,6 +11,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
+#include "ui/StatusRow.h"
 
 #include <wx/brush.h>
 #include <wx/button.h>
@@ -111,6 +112,7 @@ bool CCorvaneDlg::OnInitDialog() {
         CallAfter([this, reason] { OnRecordingFailed(reason); });
     });
     g_hCaptureMutex = std::make_unique<std::mutex>();
+    m_statusRow = std::make_unique<CStatusRow>(this);
     RecordButton()->SetFocus();
     return true;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+class CStatusRow;
 class wxButton;
 class wxChoice;
 class wxTextCtrl;
@@ -72,6 +73,10 @@ class CCorvaneDlg : public wxDialog {
     std::unique_ptr<wxBrush> m_pBkBrush;
     CExplorer1 m_browser;
     double m_scale = 1.0;
+    std::unique_ptr<CStatusRow> m_statusRow;
+
+  public:
+    CStatusRow* StatusRow() const { return m_statusRow.get(); }
 };
 
 // The application's icons at 16, 24, 32 and 48 px.

@@ -2,6 +2,8 @@
 
 #include "ui/Resource.h"
 
+#include "controls/LevelMeter.h"
+
 #include <wx/brush.h>
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -45,6 +47,10 @@ const DialogTemplate& MainDialogTemplate() {
             {4, Kind::PushButton, "Convert and Save", 118, 78, 80, 14, true},
             {1008, Kind::Player, "", 7, 99, 270, 27, true},
             {1011, Kind::Browser, "", 7, 150, 278, 47, true},
+            // The status row in the strip right of Help.
+            {1012, Kind::PushButton, "Pause", 115, 135, 40, 14, true},
+            {1013, Kind::StatusText, "", 158, 135, 72, 14, false},
+            {1014, Kind::LevelMeter, "", 232, 135, 53, 14, false},
         },
         {
             {1003,
@@ -173,6 +179,13 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
         break;
     case Kind::Static:
         w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text));
+        break;
+    case Kind::StatusText:
+        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text), wxDefaultPosition, wxDefaultSize,
+                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+        break;
+    case Kind::LevelMeter:
+        w = new CLevelMeter(dlg, id);
         break;
     case Kind::Player:
     case Kind::Browser:
