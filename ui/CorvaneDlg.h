@@ -22,8 +22,8 @@ class wxTextCtrl;
 #ifndef VESTREL_INFO_HOST
 #define VESTREL_INFO_HOST "www.vestrel.example"
 #endif
-constexpr const char* kInfoPageURL = "http://" VESTREL_INFO_HOST "/info.php?n=corvane";
-constexpr const char* kHomePageURL = "http://" VESTREL_INFO_HOST "/";
+constexpr const char* kInfoPageURL = "https://" VESTREL_INFO_HOST "/info.php?n=corvane";
+constexpr const char* kHomePageURL = "https://" VESTREL_INFO_HOST "/";
 
 extern const char* const kRecordHelpText;
 

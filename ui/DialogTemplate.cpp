@@ -101,10 +101,10 @@ const DialogTemplate& AboutDialogTemplate() {
              7, 25, 350, 8, false},
             {-1, Kind::Static,
              "The installer of this software contains FFMPEG compiled with extra libraries which "
-             "is copied as ffmpeg.exe",
+             "is copied as ffmpeg",
              7, 42, 350, 8, false},
             {-1, Kind::Static,
-             "in the application directory. This ffmpeg.exe is compiled by Quillan.", 7, 50, 350, 8,
+             "in the application directory. This ffmpeg is compiled by Quillan.", 7, 50, 350, 8,
              false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },

@@ -4,6 +4,7 @@
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
+#include <wx/utils.h>
 
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, long style) {
     const wxString title =
@@ -12,8 +13,25 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
     return box.ShowModal();
 }
 
+std::string HelpPagePath() {
+    for (const std::string& dir : {platform::ExecutableDir(), platform::InstalledDataDir()}) {
+        const std::string page = dir + "help/index.html";
+        if (platform::IsReadableFile(page)) {
+            return page;
+        }
+    }
+    return "";
+}
+
+void ShowHelp(wxWindow* owner) {
+    const std::string page = HelpPagePath();
+    if (page.empty() || !wxLaunchDefaultBrowser("file://" + wxString::FromUTF8(page))) {
+        ShowHelpFileMissing(owner);
+    }
+}
+
 void ShowHelpFileMissing(wxWindow* owner) {
-    const wxString helpFile = wxString::FromUTF8(platform::ExecutablePath()) + ".HLP";
+    const wxString helpFile = wxString::FromUTF8(platform::ExecutableDir() + "help/index.html");
     ShowMessageBox(owner, "The help file " + helpFile + " is not installed.", wxEmptyString,
                    wxOK | wxICON_INFORMATION);
 }

@@ -95,9 +95,9 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
     EXPECT_EQ(about[1].text, "This software basically provides a user interface to a great "
                              "software FFMPEG released under GPL.");
     EXPECT_EQ(about[2].text, "The installer of this software contains FFMPEG compiled with extra "
-                             "libraries which is copied as ffmpeg.exe");
+                             "libraries which is copied as ffmpeg");
     EXPECT_EQ(about[3].text,
-              "in the application directory. This ffmpeg.exe is compiled by Quillan.");
+              "in the application directory. This ffmpeg is compiled by Quillan.");
     EXPECT_TRUE((about[4] == Row{1010, K::RichText, "", 7, 63, 337, 126}));
     EXPECT_EQ(std::string(LoadResString(IDS_ABOUTBOX)), "&About Vestrel...");
 }
@@ -194,10 +194,11 @@ TEST(MainDialog, HelpBoxHasTheTextQuestionIconAndProgramName) {
     const auto m = Hook().Messages();
     ASSERT_EQ(m.size(), 1U);
     EXPECT_EQ(m[0].message,
-              "If you are unable to record then you need to select the line of source - \n\n - "
-              "Double click on the volume icon in the tray\n\n - Goto Options - Properties - "
-              "Recording - Ok \n\n - Select the source of recoding \n\n - Close and try your "
-              "recording again");
+              "If you are unable to record then you need to select the source of recording - "
+              "\n\n - Open your desktop's Sound settings and go to Input (or open PulseAudio "
+              "Volume Control, tab \"Input Devices\" or \"Recording\")\n\n - Choose the source "
+              "you record from\n\n - Make sure it is not muted and its level is up\n\n - Close "
+              "and try your recording again");
     EXPECT_EQ(m[0].caption, "gui_test"); // the executable's name
     EXPECT_TRUE(m[0].style & wxICON_QUESTION);
     EXPECT_TRUE(m[0].style & wxOK);
@@ -285,8 +286,8 @@ TEST(MainDialog, ContextMenuCarriesTheAboutEntryAfterASeparator) {
 
 TEST(MainDialog, WebPanelGoesToTheInformationPage) {
     MainDialogFixture dlg;
-    EXPECT_EQ(std::string(kInfoPageURL), "http://www.vestrel.example/info.php?n=corvane");
-    EXPECT_EQ(std::string(kHomePageURL), "http://www.vestrel.example/");
+    EXPECT_EQ(std::string(kInfoPageURL), "https://www.vestrel.example/info.php?n=corvane");
+    EXPECT_EQ(std::string(kHomePageURL), "https://www.vestrel.example/");
     if (!dlg->Browser().HasControl()) {
         GTEST_SKIP() << "no web engine here";
     }
