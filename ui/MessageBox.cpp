@@ -25,8 +25,13 @@ std::string HelpPagePath() {
 
 void ShowHelp(wxWindow* owner) {
     const std::string page = HelpPagePath();
-    if (page.empty() || !wxLaunchDefaultBrowser("file://" + wxString::FromUTF8(page))) {
+    if (page.empty()) {
         ShowHelpFileMissing(owner);
+    } else if (!wxLaunchDefaultBrowser("file://" + wxString::FromUTF8(page))) {
+        ShowMessageBox(owner,
+                       "The help page " + wxString::FromUTF8(page) +
+                           " could not be opened: no web browser was found.",
+                       wxEmptyString, wxOK | wxICON_INFORMATION);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 #include "ui/DialogTemplate.h"
 #include "ui/EnableControls.h"
+#include "ui/MessageBox.h"
 #include "ui/Resource.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,10 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
         {4, K::PushButton, "Convert and Save", 118, 78, 80, 14},
         {1008, K::Player, "", 7, 99, 270, 27},
         {1011, K::Browser, "", 7, 150, 278, 47},
+        // The status row, after the twelve, in the strip right of Help.
+        {1012, K::PushButton, "Pause", 115, 135, 40, 14},
+        {1013, K::StatusText, "", 158, 135, 72, 14},
+        {1014, K::LevelMeter, "", 232, 135, 53, 14},
     };
     EXPECT_EQ(Rows(ui::MainDialogTemplate()), main);
     EXPECT_EQ(ui::MainDialogTemplate().width, 292);
@@ -96,8 +101,7 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
                              "software FFMPEG released under GPL.");
     EXPECT_EQ(about[2].text, "The installer of this software contains FFMPEG compiled with extra "
                              "libraries which is copied as ffmpeg");
-    EXPECT_EQ(about[3].text,
-              "in the application directory. This ffmpeg is compiled by Quillan.");
+    EXPECT_EQ(about[3].text, "in the application directory. This ffmpeg is compiled by Quillan.");
     EXPECT_TRUE((about[4] == Row{1010, K::RichText, "", 7, 63, 337, 126}));
     EXPECT_EQ(std::string(LoadResString(IDS_ABOUTBOX)), "&About Vestrel...");
 }
@@ -118,7 +122,8 @@ TEST(MainDialog, BuiltFromItsTemplateWithEveryTextWhole) {
             order.push_back(w->GetId());
         }
     }
-    const std::vector<int> want = {1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4, 1008, 1011};
+    const std::vector<int> want = {1, 1000, 1001, 1002, 1003, 1004, 1006,
+                                   3, 4,    1008, 1011, 1012, 1013, 1014};
     EXPECT_EQ(order, want);
     EXPECT_EQ(dlg->GetDefaultItem(), dlg.Control(1));
 
@@ -205,13 +210,14 @@ TEST(MainDialog, HelpBoxHasTheTextQuestionIconAndProgramName) {
     EXPECT_FALSE(m[0].style & wxCANCEL);
 }
 
-TEST(MainDialog, F1SaysTheHelpFileIsNotInstalled) {
+TEST(MainDialog, F1OpensTheHelpPageBesideTheProgram) {
     Hook().Clear();
     MainDialogFixture dlg;
-    dlg.Key(WXK_F1);
-    const auto m = Hook().Messages();
-    ASSERT_EQ(m.size(), 1U);
-    EXPECT_NE(m[0].message.Find("gui_test.HLP is not installed"), wxNOT_FOUND) << m[0].message;
+    const std::string page = platform::ExecutableDir() + "help/index.html";
+    ASSERT_EQ(HelpPagePath(), page);
+    const std::string opened = OpenedInBrowser([&] { dlg.Key(WXK_F1); });
+    EXPECT_NE(opened.find(page), std::string::npos) << opened;
+    EXPECT_TRUE(Hook().Messages().empty());
 }
 
 TEST(MainDialog, SelectOutputFileAddsMp3AndCancelKeepsTheName) {
