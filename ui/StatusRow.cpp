@@ -210,5 +210,11 @@ void CStatusRow::OnSourcesChanged() {
     m_sourcesChanged = false;
     wxChoice* list = m_dlg->DeviceList();
     FillDeviceChoice(list, SelectedSource(list));
-    NoteShownText("devices", wxString::Format("%u", list->GetCount()));
+    wxString items;
+    for (unsigned i = 0; i < list->GetCount(); ++i) {
+        items += (i > 0 ? " | " : "") +
+                 wxString(static_cast<int>(i) == list->GetSelection() ? "*" : "") +
+                 list->GetString(i);
+    }
+    NoteShownText("devices", items);
 }
