@@ -54,13 +54,26 @@ void CLevelMeter::SetPeak(int peak, Clock::time_point now) {
     } else if (m_clipLit && std::chrono::duration<double>(now - m_clipAt).count() > kClipSeconds) {
         m_clipLit = false;
     }
-    Refresh(false);
+    // Repainted only when a pixel would change: a steady level costs nothing.
+    const int barW = BarWidth();
+    const Drawn now3{XOf(m_levelDb, barW), XOf(m_holdDb, barW), m_clipLit};
+    if (!(now3 == m_drawn)) {
+        m_drawn = now3;
+        Refresh(false);
+    }
+}
+
+int CLevelMeter::BarWidth() const {
+    const wxSize size = GetClientSize();
+    const int h = std::max(4, std::min(size.y, size.y * 2 / 3));
+    return std::max(1, size.x - ClipMarkWidth(h) - 3);
 }
 
 void CLevelMeter::Reset() {
     m_levelDb = m_holdDb = kFloorDb;
     m_clipLit = false;
     m_lastPeak = -1;
+    m_drawn = Drawn{};
     Refresh(false);
 }
 
@@ -77,7 +90,7 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
     const int h = std::max(4, std::min(size.y, size.y * 2 / 3));
     const int top = (size.y - h) / 2;
     const int clipW = ClipMarkWidth(h);
-    const int barW = std::max(1, size.x - clipW - 3);
+    const int barW = BarWidth();
 
     // Frame, then the unlit bar, then the lit zones up to the level.
     dc.SetPen(wxPen(kFrame));

@@ -35,6 +35,16 @@ class CLevelMeter : public wxWindow {
   private:
     void OnPaint(wxPaintEvent&);
     int XOf(double db, int barWidth) const;
+    int BarWidth() const;
+
+    struct Drawn {
+        int lit = 0, hold = 0;
+        bool clip = false;
+        bool operator==(const Drawn& o) const {
+            return lit == o.lit && hold == o.hold && clip == o.clip;
+        }
+    };
+    Drawn m_drawn;
 
     double m_levelDb = kFloorDb;
     double m_holdDb = kFloorDb;

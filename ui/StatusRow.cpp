@@ -197,7 +197,14 @@ void CStatusRow::ShowText(const wxString& text) {
     m_shownText = text;
     m_text->SetLabel(text);
     m_text->Wrap(m_text->GetSize().x);
-    m_text->SetToolTip(text);
+    // Only the warning can be longer than its place; the whole of it is in
+    // the tooltip.
+    const bool warning = text.StartsWith("No sound");
+    if (warning) {
+        m_text->SetToolTip(text);
+    } else if (m_text->GetToolTip() != nullptr) {
+        m_text->UnsetToolTip();
+    }
     NoteShownText("status", text);
 }
 
