@@ -42,6 +42,16 @@ first, last = on[0], on[-1]
 bad = [i for i in range(first + 1, last) if abs(20 * math.log10(max(rms[i], 1) / 11585)) > 1.5]
 print("tone %.2f s, windows off level: %s" % ((last - first + 1) * n / 44100, bad))
 sys.exit(1 if bad or (last - first + 1) * n / 44100 < 5.8 else 0)' || fail "the tone is not whole across the join"
+
+# Escape while paused finishes and keeps the take, as while recording.
+click "$w" $(( W * 88 / 292 )) $(( H * 85 / 199 ))
+sleep 0.5
+feed_synth 2 "$fifo" sine 1000 vol 0.5 || fail "the second take did not record"
+sleep 0.7
+click "$w" $px $py
+sleep 0.3
 press "$w" Escape
-wait_exit || fail "Escape did not end the program"
-echo "ok: $d s"
+wait_exit || fail "Escape did not end the program while paused"
+d2=$(duration_of "$mp3")
+awk -v d="$d2" 'BEGIN { exit !(d > 1.8 && d < 2.2) }' || fail "the paused take kept $d2 s, not 2"
+echo "ok: $d s, then $d2 s ended while paused"

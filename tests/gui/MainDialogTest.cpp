@@ -304,12 +304,14 @@ TEST(MainDialog, WebPanelGoesToTheInformationPage) {
 TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     MainDialogFixture dlg;
     const int all[] = {1002, 1004, 1006, 4, 3, 1000, 1003};
+    EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled()); // nothing to pause yet
     std::thread([] { EnableControls(false, true); }).join();
     Pump(100);
     for (const int id : all) {
         EXPECT_FALSE(dlg.Control(id)->IsEnabled()) << id;
     }
     EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+    EXPECT_TRUE(dlg.Control(IDC_PAUSE)->IsEnabled()); // exactly while recording
     EXPECT_TRUE(dlg.Control(1001)->IsEnabled());
     EXPECT_TRUE(dlg.Control(1008)->IsEnabled());
     EnableControls(true, true);
@@ -320,12 +322,14 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     std::thread([] { EnableControls(false, false); }).join();
     Pump(100);
     EXPECT_FALSE(dlg.Control(1)->IsEnabled());
+    EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled()); // a conversion has nothing to pause
     std::thread([] { EnableControls(true, false); }).join();
     Pump(100);
     for (const int id : all) {
         EXPECT_TRUE(dlg.Control(id)->IsEnabled()) << id;
     }
     EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+    EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled());
 }
 
 namespace {
