@@ -130,12 +130,13 @@ wxString CExplorer1::CurrentURL() const {
 
 void CExplorer1::OnNavigating(wxWebViewEvent& e) {
     const wxString url = e.GetURL();
-
-    if (url == m_home || url.StartsWith("about:") || url.StartsWith("data:") || m_home.empty()) {
+    // The page's own loads and redirects stay; a link the user follows
+    // leaves the panel for the desktop's browser.
+    if (e.GetNavigationAction() != wxWEBVIEW_NAV_ACTION_USER || url == m_home ||
+        url.StartsWith("about:") || m_home.empty()) {
         e.Skip();
         return;
     }
-    // A link followed from the page: the desktop's browser shows it.
     e.Veto();
     wxLaunchDefaultBrowser(url);
 }
