@@ -2,6 +2,7 @@
 #include "app/CorvaneApp.h"
 #include "app/Settings.h"
 #include "controls/AboutDlg.h"
+#include "controls/LevelMeter.h"
 #include "convert/OptionsDialog.h"
 #include "platform/Paths.h"
 #include "recorder/Capture.h"
@@ -12,6 +13,7 @@
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
+#include "ui/StatusRow.h"
 
 #include <gtest/gtest.h>
 
@@ -470,4 +472,21 @@ TEST(NoServer, NoDeviceBoxAndAnEmptyList) {
     EXPECT_EQ(dlg->DeviceList()->GetSelection(), wxNOT_FOUND);
     // The rest of the window is as usual.
     EXPECT_EQ(dlg->BitrateList()->GetStringSelection(), "64 Kbps");
+}
+
+TEST(MainDialogStatusRow, TimesSizesAndLevels) {
+    EXPECT_EQ(FormatTakeTime(0), "0:00");
+    EXPECT_EQ(FormatTakeTime(42.4), "0:42");
+    EXPECT_EQ(FormatTakeTime(599.6), "10:00");
+    EXPECT_EQ(FormatTakeTime(3599.4), "59:59");
+    EXPECT_EQ(FormatTakeTime(3723), "1:02:03"); // h:mm:ss from an hour
+    EXPECT_EQ(FormatTakeSize(999), "999 bytes");
+    EXPECT_EQ(FormatTakeSize(336000), "336 KB");
+    EXPECT_EQ(FormatTakeSize(999499), "999 KB");
+    EXPECT_EQ(FormatTakeSize(1536000), "1.5 MB");
+    EXPECT_EQ(FormatTakeSize(12400000), "12.4 MB");
+    EXPECT_NEAR(PeakToDb(16384), -6.02, 0.01);
+    EXPECT_DOUBLE_EQ(PeakToDb(32768), 0.0);
+    EXPECT_DOUBLE_EQ(PeakToDb(0), -60.0);
+    EXPECT_DOUBLE_EQ(PeakToDb(1), -60.0); // -90 dB shows as the meter's floor
 }
