@@ -51,7 +51,7 @@ const wxBrush* CAboutDlg::OnCtlColor(int kind) const {
 
 void CAboutDlg::OnCharHook(wxKeyEvent& e) {
     if (e.GetKeyCode() == WXK_F1) {
-        ShowHelpFileMissing(this);
+        ShowHelp(this);
         return;
     }
     if (e.GetKeyCode() == WXK_ESCAPE) {

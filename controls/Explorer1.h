@@ -1,4 +1,6 @@
 // The web panel: wraps the web view that stands in the browser's place.
+// It only ever shows the page it was sent to, or a local page saying why
+// that page could not be loaded; links open in the desktop's browser.
 #pragma once
 
 #include <wx/string.h>
@@ -6,6 +8,7 @@
 
 class wxWindow;
 class wxWebView;
+class wxWebViewEvent;
 
 class CExplorer1 {
   public:
@@ -16,8 +19,22 @@ class CExplorer1 {
     bool HasControl() const { return m_view.get() != nullptr; }
     // Loads `url`; returns at once, the page comes in later.
     void Navigate(const wxString& url);
+    // The address of the page shown, also while the local page stands in
+    // for it.
     wxString CurrentURL() const;
+    bool ShowsLocalPage() const { return m_local; }
 
   private:
+    void OnNavigating(wxWebViewEvent& e);
+    void OnError(wxWebViewEvent& e);
+    void OnLoaded(wxWebViewEvent& e);
+    void ShowLocalPage(const wxString& reason);
+
     wxWeakRef<wxWebView> m_view;
+    wxString m_home;
+    bool m_local = false;
 };
+
+// The local page: name, version, what the program does, and why `address`
+// could not be loaded.
+wxString LocalInfoPage(const wxString& address, const wxString& reason);

@@ -94,7 +94,7 @@ const wxBrush* COptionsDialog::OnCtlColor(int kind) const {
 
 void COptionsDialog::OnCharHook(wxKeyEvent& e) {
     if (e.GetKeyCode() == WXK_F1) {
-        ShowHelpFileMissing(this);
+        ShowHelp(this);
         return;
     }
     if (e.GetKeyCode() == WXK_ESCAPE) {

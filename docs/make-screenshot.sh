@@ -1,18 +1,24 @@
 #!/bin/bash
-# Takes docs/main-window.png: the main window under a private test desktop.
+# Takes docs/main-window.png: the main window recording, under a private
+# test desktop.
 #   docs/make-screenshot.sh [BUILD_DIR]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build}
-exec "$here/../tests/env/session.sh" bash -c '
+VESTREL_WM=openbox exec "$here/../tests/env/session.sh" bash -c '
     "$0/bin/vestrel" & app=$!
     for _ in $(seq 100); do
         w=$(xdotool search --onlyvisible --name "^Vestrel$" 2>/dev/null | head -1) && [ -n "$w" ] && break
         sleep 0.1
     done
     sleep 3
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    import -window root "$VESTREL_SESSION_ROOT/root.png"
-    convert "$VESTREL_SESSION_ROOT/root.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1/main-window.png"
+    # A recording in progress, with its status row.
+    xdotool mousemove --window "$w" 20 20
+    xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w"
+    xdotool key Return
+    timeout 15 bash -c "exec >\"\$VESTREL_FIFO_ALPHA\"; sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 8 sine 300 vol 0.35 tremolo 3 60 |
+        while [ \"\$(dd bs=17640 count=1 iflag=fullblock status=none | tee /dev/fd/3 | wc -c)\" -gt 0 ]; do sleep 0.1; done 3>&1" &
+    sleep 6.3
+    import -window "$w" "$1/main-window.png"
     kill $app
 ' "$build" "$here"

@@ -1,5 +1,7 @@
 #include "platform/WaveIn.h"
 
+#include "platform/InputLevel.h"
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -317,6 +319,12 @@ class Device {
             return;
         }
         lastData_ = Clock::now();
+        if (data != nullptr) {
+            NoteInputPeak(data, nbytes);
+        }
+        if (InputPaused()) {
+            return; // dropped: the take goes on where the pause began
+        }
         while (nbytes > 0 && !queue_.empty()) {
             WaveHeader* hdr = queue_.front();
             const size_t room = hdr->dwBufferLength - hdr->dwBytesRecorded;
@@ -449,6 +457,15 @@ bool waveInGetDevName(unsigned dev, std::string& name) {
         return false;
     }
     name = g_devices[dev].description;
+    return true;
+}
+
+bool waveInGetDevSource(unsigned dev, std::string& source) {
+    std::lock_guard<std::mutex> lk(g_devicesMutex);
+    if (dev >= g_devices.size()) {
+        return false;
+    }
+    source = g_devices[dev].name;
     return true;
 }
 

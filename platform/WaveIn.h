@@ -62,6 +62,10 @@ unsigned waveInGetNumDevs();
 // is no such device.
 bool waveInGetDevName(unsigned dev, std::string& name);
 
+// Server name of device `dev`'s source from the last enumeration, which
+// stays the same while its number changes.
+bool waveInGetDevSource(unsigned dev, std::string& source);
+
 class Device;
 using HWaveIn = Device*;
 

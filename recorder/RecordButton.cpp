@@ -2,6 +2,7 @@
 #include "recorder/RecordControl.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/StatusRow.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -37,9 +38,16 @@ void CCorvaneDlg::OnRecordStop() {
             return;
         }
         RecordButton()->SetLabel("Stop");
+        if (m_statusRow) {
+            m_statusRow->RecordingStarted(DeviceList()->GetStringSelection(),
+                                          wxString::FromUTF8(req.fileName));
+        }
         return;
     }
     StopRecording();
+    if (m_statusRow) {
+        m_statusRow->RecordingEnded();
+    }
     RecordButton()->SetLabel("Record");
     // The take may have been saved elsewhere when its folder went away.
     m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
@@ -53,6 +61,9 @@ void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
         StopRecording();
         RecordButton()->SetLabel("Record");
         m_player.put_URL(wxString::FromUTF8(report.keptAt));
+    }
+    if (m_statusRow) {
+        m_statusRow->RecordingEnded();
     }
     const wxString where = report.keptAt.empty() ? wxString("It could not be saved.")
                                                  : "What was recorded up to then is kept in " +

@@ -15,6 +15,7 @@ test_pkgs=(
     xvfb x11-utils xdotool xclip imagemagick openbox
     pulseaudio pulseaudio-utils
     sox espeak-ng lame
+    python3 procps
 )
 pkgs=("${run_pkgs[@]}")
 if [ "${1:-}" = "--tests" ]; then

@@ -11,6 +11,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
+#include "ui/StatusRow.h"
 
 #include <wx/brush.h>
 #include <wx/button.h>
@@ -22,9 +23,10 @@
 #include <wx/utils.h>
 
 const char* const kRecordHelpText =
-    "If you are unable to record then you need to select the line of source - \n\n - Double "
-    "click on the volume icon in the tray\n\n - Goto Options - Properties - Recording - Ok \n\n "
-    "- Select the source of recoding \n\n - Close and try your recording again";
+    "If you are unable to record then you need to select the source of recording - \n\n - Open "
+    "your desktop's Sound settings and go to Input (or open PulseAudio Volume Control, tab "
+    "\"Input Devices\" or \"Recording\")\n\n - Choose the source you record from\n\n - Make "
+    "sure it is not muted and its level is up\n\n - Close and try your recording again";
 
 wxIconBundle LoadAppIcons() {
     wxIconBundle icons;
@@ -111,6 +113,7 @@ bool CCorvaneDlg::OnInitDialog() {
         CallAfter([this, reason] { OnRecordingFailed(reason); });
     });
     g_hCaptureMutex = std::make_unique<std::mutex>();
+    m_statusRow = std::make_unique<CStatusRow>(this);
     RecordButton()->SetFocus();
     return true;
 }
@@ -226,7 +229,7 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
         MoveFocus(!e.ShiftDown());
         return;
     case WXK_F1:
-        ShowHelpFileMissing(this);
+        ShowHelp(this);
         return;
     default:
         e.Skip();

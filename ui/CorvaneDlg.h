@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class CStatusRow;
 class wxButton;
 class wxChoice;
 class wxTextCtrl;
@@ -22,8 +23,8 @@ class wxTextCtrl;
 #ifndef VESTREL_INFO_HOST
 #define VESTREL_INFO_HOST "www.vestrel.example"
 #endif
-constexpr const char* kInfoPageURL = "http://" VESTREL_INFO_HOST "/info.php?n=corvane";
-constexpr const char* kHomePageURL = "http://" VESTREL_INFO_HOST "/";
+constexpr const char* kInfoPageURL = "https://" VESTREL_INFO_HOST "/info.php?n=corvane";
+constexpr const char* kHomePageURL = "https://" VESTREL_INFO_HOST "/";
 
 extern const char* const kRecordHelpText;
 
@@ -81,6 +82,10 @@ class CCorvaneDlg : public wxDialog {
     std::unique_ptr<wxBrush> m_pBkBrush;
     CExplorer1 m_browser;
     double m_scale = 1.0;
+    std::unique_ptr<CStatusRow> m_statusRow;
+
+  public:
+    CStatusRow* StatusRow() const { return m_statusRow.get(); }
 };
 
 // The application's icons at 16, 24, 32 and 48 px.

@@ -2,6 +2,8 @@
 
 #include "ui/Resource.h"
 
+#include "controls/LevelMeter.h"
+
 #include <wx/brush.h>
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -45,6 +47,10 @@ const DialogTemplate& MainDialogTemplate() {
             {4, Kind::PushButton, "Convert and Save", 118, 78, 80, 14, true},
             {1008, Kind::Player, "", 7, 99, 270, 27, true},
             {1011, Kind::Browser, "", 7, 150, 278, 47, true},
+            // The status row in the strip right of Help.
+            {1012, Kind::PushButton, "Pause", 115, 135, 40, 14, true},
+            {1013, Kind::StatusText, "", 158, 135, 72, 14, false},
+            {1014, Kind::LevelMeter, "", 232, 135, 53, 14, false},
         },
         {
             {1003,
@@ -95,10 +101,10 @@ const DialogTemplate& AboutDialogTemplate() {
              7, 25, 350, 8, false},
             {-1, Kind::Static,
              "The installer of this software contains FFMPEG compiled with extra libraries which "
-             "is copied as ffmpeg.exe",
+             "is copied as ffmpeg",
              7, 42, 350, 8, false},
             {-1, Kind::Static,
-             "in the application directory. This ffmpeg.exe is compiled by Quillan.", 7, 50, 350, 8,
+             "in the application directory. This ffmpeg is compiled by Quillan.", 7, 50, 350, 8,
              false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },
@@ -199,6 +205,13 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
         break;
     case Kind::Static:
         w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text));
+        break;
+    case Kind::StatusText:
+        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text), wxDefaultPosition, wxDefaultSize,
+                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+        break;
+    case Kind::LevelMeter:
+        w = new CLevelMeter(dlg, id);
         break;
     case Kind::Player:
     case Kind::Browser:

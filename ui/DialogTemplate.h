@@ -24,6 +24,8 @@ enum class Kind {
     Player,   // hosted media player
     Browser,  // hosted web view
     RichText, // hosted rich text box
+    StatusText, // a text of fixed size that the program changes
+    LevelMeter,
 };
 
 struct ControlTemplate {

@@ -38,6 +38,9 @@ void EnableControls(bool enable, bool spareRecordStop) {
                 w->Enable(enable);
             }
         }
+        if (wxWindow* pause = dlg->FindWindow(IDC_PAUSE)) {
+            pause->Enable(!enable && spareRecordStop); // exactly while recording
+        }
         // GTK drops the keyboard focus of a control that is disabled, and
         // with it Enter and Escape; when the control comes back the focus
         // does not.

@@ -2,12 +2,19 @@
 
 #include <wx/string.h>
 
+#include <string>
+
 class wxWindow;
 
 // A modal message box; with an empty caption it shows the program's name.
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, long style);
 
-// F1: the program ships no help file; says so, naming the file it would be.
+// The installed help page (beside the program in help/, else in the
+// installed data folder); "" when there is none.
+std::string HelpPagePath();
+// F1: opens the help page in the desktop's browser; without one, says the
+// help file is not installed.
+void ShowHelp(wxWindow* owner);
 void ShowHelpFileMissing(wxWindow* owner);
 
 // GTK's own question before a file is replaced; true for Yes.

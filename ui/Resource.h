@@ -24,6 +24,9 @@ constexpr int IDC_RECORD_HELP = 1006;
 constexpr int IDC_PLAYER = 1008;
 constexpr int IDC_RICHTEXT = 1010;
 constexpr int IDC_BROWSER = 1011;
+constexpr int IDC_PAUSE = 1012;
+constexpr int IDC_TAKE_STATUS = 1013;
+constexpr int IDC_LEVEL_METER = 1014;
 
 // The string table: id to text. Returns "" for an id it doesn't hold.
 const char* LoadResString(int id);

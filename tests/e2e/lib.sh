@@ -3,6 +3,7 @@
 # test desktop runs (VESTREL_WM=openbox, set by CTest).
 bin=$1
 fail() {
+    [ -n "${VESTREL_SHOWN_LOG:-}" ] && tail -8 "$VESTREL_SHOWN_LOG" >&2
     echo "FAIL: $*" >&2
     [ -n "${VESTREL_SESSION_ROOT:-}" ] && [ -s "$VESTREL_SESSION_ROOT/app.log" ] &&
         { echo "--- program output:" >&2; tail -20 "$VESTREL_SESSION_ROOT/app.log" >&2; }
@@ -205,3 +206,38 @@ wait_gone_id() { for _ in $(seq 50); do is_visible "$1" || return 0; sleep 0.1; 
 
 # Width and height of window $1 ("W H").
 size_of() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }'; }
+
+# PCM from sox's synth at real-time pace: $1 seconds into FIFO $2, the rest
+# are synth's arguments after the length (e.g. sine 1000 vol 0.5).
+feed_synth() { # seconds fifo synth-args...
+    local s=$1 fifo=$2; shift 2
+    feed $(( s + 10 )) "$fifo" bash -c \
+        'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$@" 2>/dev/null | {
+         while [ "$(dd bs=17640 count=1 iflag=fullblock status=none | tee /dev/fd/3 | wc -c)" -gt 0 ]
+         do sleep 0.1; done; } 3>&1' _ "$s" "$@"
+}
+
+# Waits up to $2 seconds (default 5) for a line in the program's shown-text
+# log ($VESTREL_SHOWN_LOG) matching the extended regex $1; prints it.
+wait_shown() { # regex [seconds]
+    local n=$(( ${2:-5} * 10 ))
+    for _ in $(seq "$n"); do
+        grep -E "$1" "$VESTREL_SHOWN_LOG" 2>/dev/null | tail -1 | grep . && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The colour (hex, e.g. F2C81D) of pixel x,y of PNG $1.
+pixel() { # png x y
+    convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | awk 'NR == 2 { sub("#", "", $3); print substr($3, 1, 6) }'
+}
+
+# Whether colour $4 appears in row $3 of PNG $1 between x = $2 and the
+# right edge, within ImageMagick's fuzz of 8 %.
+row_has_colour() { # png x y hex
+    local w
+    w=$(identify -format %w "$1")
+    convert "$1" -crop "$((w - $2))x1+$2+$3" +repage -fuzz 8% -fill black +opaque "#$4" \
+        -fill white -opaque "#$4" -format "%[fx:maxima.r]" info: | grep -q '^1'
+}

@@ -13,10 +13,12 @@
 #include <wx/msgdlg.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 namespace gui {
@@ -154,3 +156,23 @@ wxWindow* FindTopLevel(const wxString& name) {
 }
 
 } // namespace gui
+
+std::string gui::OpenedInBrowser(const std::function<void()>& act) {
+    const std::string dir = testsupport::TempDir();
+    const std::string record = dir + "/opened";
+    {
+        std::ofstream script(dir + "/xdg-open");
+        script << "#!/bin/sh\necho \"$1\" > '" << record << ".part' && mv '" << record << ".part' '"
+               << record << "'\n";
+    }
+    ::chmod((dir + "/xdg-open").c_str(), 0755);
+    const std::string oldPath = testsupport::Env("PATH");
+    ::setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    act();
+    PumpUntil([&] { return access(record.c_str(), R_OK) == 0; }, std::chrono::seconds(5));
+    ::setenv("PATH", oldPath.c_str(), 1);
+    std::ifstream in(record);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}

@@ -69,6 +69,10 @@ class MainDialogFixture {
     wxWeakRef<CCorvaneDlg> dlg_;
 };
 
+// Runs `act` with a stand-in `xdg-open` first on PATH; returns what the
+// desktop's browser was asked to open ("" when nothing within 5 s).
+std::string OpenedInBrowser(const std::function<void()>& act);
+
 // Whether this process holds `path` open.
 bool ProcessHoldsOpen(const std::string& path);
 // The top-level window with this name, if any.

@@ -2,6 +2,7 @@
 #include "app/CorvaneApp.h"
 #include "app/Settings.h"
 #include "controls/AboutDlg.h"
+#include "controls/LevelMeter.h"
 #include "convert/OptionsDialog.h"
 #include "platform/Paths.h"
 #include "recorder/Capture.h"
@@ -10,7 +11,9 @@
 #include "tests/support/TestSupport.h"
 #include "ui/DialogTemplate.h"
 #include "ui/EnableControls.h"
+#include "ui/MessageBox.h"
 #include "ui/Resource.h"
+#include "ui/StatusRow.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +81,10 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
         {4, K::PushButton, "Convert and Save", 118, 78, 80, 14},
         {1008, K::Player, "", 7, 99, 270, 27},
         {1011, K::Browser, "", 7, 150, 278, 47},
+        // The status row, after the twelve, in the strip right of Help.
+        {1012, K::PushButton, "Pause", 115, 135, 40, 14},
+        {1013, K::StatusText, "", 158, 135, 72, 14},
+        {1014, K::LevelMeter, "", 232, 135, 53, 14},
     };
     EXPECT_EQ(Rows(ui::MainDialogTemplate()), main);
     EXPECT_EQ(ui::MainDialogTemplate().width, 292);
@@ -95,9 +102,8 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
     EXPECT_EQ(about[1].text, "This software basically provides a user interface to a great "
                              "software FFMPEG released under GPL.");
     EXPECT_EQ(about[2].text, "The installer of this software contains FFMPEG compiled with extra "
-                             "libraries which is copied as ffmpeg.exe");
-    EXPECT_EQ(about[3].text,
-              "in the application directory. This ffmpeg.exe is compiled by Quillan.");
+                             "libraries which is copied as ffmpeg");
+    EXPECT_EQ(about[3].text, "in the application directory. This ffmpeg is compiled by Quillan.");
     EXPECT_TRUE((about[4] == Row{1010, K::RichText, "", 7, 63, 337, 126}));
     EXPECT_EQ(std::string(LoadResString(IDS_ABOUTBOX)), "&About Vestrel...");
 }
@@ -118,7 +124,8 @@ TEST(MainDialog, BuiltFromItsTemplateWithEveryTextWhole) {
             order.push_back(w->GetId());
         }
     }
-    const std::vector<int> want = {1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4, 1008, 1011};
+    const std::vector<int> want = {1, 1000, 1001, 1002, 1003, 1004, 1006,
+                                   3, 4,    1008, 1011, 1012, 1013, 1014};
     EXPECT_EQ(order, want);
     EXPECT_EQ(dlg->GetDefaultItem(), dlg.Control(1));
 
@@ -197,23 +204,25 @@ TEST(MainDialog, HelpBoxHasTheTextQuestionIconAndProgramName) {
     const auto m = Hook().Messages();
     ASSERT_EQ(m.size(), 1U);
     EXPECT_EQ(m[0].message,
-              "If you are unable to record then you need to select the line of source - \n\n - "
-              "Double click on the volume icon in the tray\n\n - Goto Options - Properties - "
-              "Recording - Ok \n\n - Select the source of recoding \n\n - Close and try your "
-              "recording again");
+              "If you are unable to record then you need to select the source of recording - "
+              "\n\n - Open your desktop's Sound settings and go to Input (or open PulseAudio "
+              "Volume Control, tab \"Input Devices\" or \"Recording\")\n\n - Choose the source "
+              "you record from\n\n - Make sure it is not muted and its level is up\n\n - Close "
+              "and try your recording again");
     EXPECT_EQ(m[0].caption, "gui_test"); // the executable's name
     EXPECT_TRUE(m[0].style & wxICON_QUESTION);
     EXPECT_TRUE(m[0].style & wxOK);
     EXPECT_FALSE(m[0].style & wxCANCEL);
 }
 
-TEST(MainDialog, F1SaysTheHelpFileIsNotInstalled) {
+TEST(MainDialog, F1OpensTheHelpPageBesideTheProgram) {
     Hook().Clear();
     MainDialogFixture dlg;
-    dlg.Key(WXK_F1);
-    const auto m = Hook().Messages();
-    ASSERT_EQ(m.size(), 1U);
-    EXPECT_NE(m[0].message.Find("gui_test.HLP is not installed"), wxNOT_FOUND) << m[0].message;
+    const std::string page = platform::ExecutableDir() + "help/index.html";
+    ASSERT_EQ(HelpPagePath(), page);
+    const std::string opened = OpenedInBrowser([&] { dlg.Key(WXK_F1); });
+    EXPECT_NE(opened.find(page), std::string::npos) << opened;
+    EXPECT_TRUE(Hook().Messages().empty());
 }
 
 TEST(MainDialog, SelectOutputFileAddsMp3AndCancelKeepsTheName) {
@@ -288,8 +297,8 @@ TEST(MainDialog, ContextMenuCarriesTheAboutEntryAfterASeparator) {
 
 TEST(MainDialog, WebPanelGoesToTheInformationPage) {
     MainDialogFixture dlg;
-    EXPECT_EQ(std::string(kInfoPageURL), "http://www.vestrel.example/info.php?n=corvane");
-    EXPECT_EQ(std::string(kHomePageURL), "http://www.vestrel.example/");
+    EXPECT_EQ(std::string(kInfoPageURL), "https://www.vestrel.example/info.php?n=corvane");
+    EXPECT_EQ(std::string(kHomePageURL), "https://www.vestrel.example/");
     if (!dlg->Browser().HasControl()) {
         GTEST_SKIP() << "no web engine here";
     }
@@ -300,12 +309,14 @@ TEST(MainDialog, WebPanelGoesToTheInformationPage) {
 TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     MainDialogFixture dlg;
     const int all[] = {1002, 1004, 1006, 4, 3, 1000, 1003};
+    EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled()); // nothing to pause yet
     std::thread([] { EnableControls(false, true); }).join();
     Pump(100);
     for (const int id : all) {
         EXPECT_FALSE(dlg.Control(id)->IsEnabled()) << id;
     }
     EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+    EXPECT_TRUE(dlg.Control(IDC_PAUSE)->IsEnabled()); // exactly while recording
     EXPECT_TRUE(dlg.Control(1001)->IsEnabled());
     EXPECT_TRUE(dlg.Control(1008)->IsEnabled());
     EnableControls(true, true);
@@ -316,6 +327,7 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     std::thread([] { EnableControls(false, false); }).join();
     Pump(100);
     EXPECT_FALSE(dlg.Control(1)->IsEnabled());
+    EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled()); // a conversion has nothing to pause
     // Everything greyed: the keys go to the first live tab stop, the box.
     EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1001));
     std::thread([] { EnableControls(true, false); }).join();
@@ -324,6 +336,7 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
         EXPECT_TRUE(dlg.Control(id)->IsEnabled()) << id;
     }
     EXPECT_TRUE(dlg.Control(1)->IsEnabled());
+    EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled());
     EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1));
 }
 
@@ -489,4 +502,21 @@ TEST(NoServer, NoDeviceBoxAndAnEmptyList) {
     EXPECT_EQ(dlg->DeviceList()->GetSelection(), wxNOT_FOUND);
     // The rest of the window is as usual.
     EXPECT_EQ(dlg->BitrateList()->GetStringSelection(), "64 Kbps");
+}
+
+TEST(MainDialogStatusRow, TimesSizesAndLevels) {
+    EXPECT_EQ(FormatTakeTime(0), "0:00");
+    EXPECT_EQ(FormatTakeTime(42.4), "0:42");
+    EXPECT_EQ(FormatTakeTime(599.6), "10:00");
+    EXPECT_EQ(FormatTakeTime(3599.4), "59:59");
+    EXPECT_EQ(FormatTakeTime(3723), "1:02:03"); // h:mm:ss from an hour
+    EXPECT_EQ(FormatTakeSize(999), "999 bytes");
+    EXPECT_EQ(FormatTakeSize(336000), "336 KB");
+    EXPECT_EQ(FormatTakeSize(999499), "999 KB");
+    EXPECT_EQ(FormatTakeSize(1536000), "1.5 MB");
+    EXPECT_EQ(FormatTakeSize(12400000), "12.4 MB");
+    EXPECT_NEAR(PeakToDb(16384), -6.02, 0.01);
+    EXPECT_DOUBLE_EQ(PeakToDb(32768), 0.0);
+    EXPECT_DOUBLE_EQ(PeakToDb(0), -60.0);
+    EXPECT_DOUBLE_EQ(PeakToDb(1), -60.0); // -90 dB shows as the meter's floor
 }

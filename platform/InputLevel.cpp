@@ -1,0 +1,39 @@
+#include "platform/InputLevel.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace wavein {
+namespace {
+
+std::atomic<int> g_peak{-1};
+std::atomic<bool> g_paused{false};
+
+} // namespace
+
+void NoteInputPeak(const std::uint8_t* pcm, std::size_t nbytes) {
+    int peak = 0;
+    for (std::size_t i = 0; i + 1 < nbytes; i += 2) {
+        std::int16_t s;
+        std::memcpy(&s, pcm + i, sizeof s); // the server's data need not be aligned
+        const int a = s < 0 ? -static_cast<int>(s) : s;
+        peak = a > peak ? a : peak;
+    }
+    int seen = g_peak.load(std::memory_order_relaxed);
+    while (peak > seen && !g_peak.compare_exchange_weak(seen, peak, std::memory_order_relaxed)) {
+    }
+}
+
+int TakeInputPeak() {
+    return g_peak.exchange(-1, std::memory_order_relaxed);
+}
+
+void SetInputPaused(bool paused) {
+    g_paused.store(paused);
+}
+
+bool InputPaused() {
+    return g_paused.load();
+}
+
+} // namespace wavein

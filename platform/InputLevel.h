@@ -1,0 +1,23 @@
+// What the capture path tells the status row without waking it: the peak of
+// the samples copied since the GUI last looked, and whether a pause drops
+// them. Atomics only, so the audio side never waits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace wavein {
+
+constexpr int kFullScale = 32768;
+
+// Folds the peak of `nbytes` of 16-bit little-endian PCM into the level.
+void NoteInputPeak(const std::uint8_t* pcm, std::size_t nbytes);
+// The highest absolute sample (0..32768) since the last call; -1 when no
+// audio arrived in between.
+int TakeInputPeak();
+
+// While paused the layer keeps reading the source but drops what it reads.
+void SetInputPaused(bool paused);
+bool InputPaused();
+
+} // namespace wavein

@@ -1,0 +1,227 @@
+#include "ui/StatusRow.h"
+
+#include "controls/LevelMeter.h"
+#include "platform/DeviceWatcher.h"
+#include "platform/InputLevel.h"
+#include "platform/WaveIn.h"
+#include "recorder/Capture.h"
+#include "ui/CorvaneDlg.h"
+#include "ui/Resource.h"
+#include "ui/ShownText.h"
+
+#include <wx/button.h>
+#include <wx/choice.h>
+#include <wx/stattext.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+std::string FormatTakeTime(double seconds) {
+    const long total = seconds > 0 ? std::lround(seconds) : 0;
+    char text[32];
+    if (total >= 3600) {
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
+                      total % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    }
+    return text;
+}
+
+std::string FormatTakeSize(std::uint64_t bytes) {
+    char text[32];
+    if (bytes < 1000) {
+        std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(bytes));
+    } else if (bytes < 1000000) {
+        std::snprintf(text, sizeof text, "%u KB", static_cast<unsigned>((bytes + 500) / 1000));
+    } else {
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    }
+    return text;
+}
+
+void FillDeviceChoice(wxChoice* list, const std::string& keepSource) {
+    list->Freeze();
+    list->Clear();
+    const unsigned count = wavein::waveInGetNumDevs();
+    int keep = wxNOT_FOUND;
+    for (unsigned dev = 0; dev < count; ++dev) {
+        std::string name;
+        if (!wavein::waveInGetDevName(dev, name)) {
+            continue;
+        }
+        const int pos = list->Append(wxString::FromUTF8(name));
+        list->SetClientData(static_cast<unsigned>(pos),
+                            reinterpret_cast<void*>(static_cast<std::intptr_t>(dev)));
+    }
+    // Positions settle only once every item is in the sorted list.
+    for (unsigned pos = 0; pos < list->GetCount() && !keepSource.empty(); ++pos) {
+        std::string source;
+        const auto dev =
+            static_cast<unsigned>(reinterpret_cast<std::intptr_t>(list->GetClientData(pos)));
+        if (wavein::waveInGetDevSource(dev, source) && source == keepSource) {
+            keep = static_cast<int>(pos);
+            break;
+        }
+    }
+    if (keep == wxNOT_FOUND && list->GetCount() > 0) {
+        keep = 0;
+    }
+    list->SetSelection(keep);
+    list->Thaw();
+}
+
+std::string SelectedSource(wxChoice* list) {
+    const int sel = list->GetSelection();
+    std::string source;
+    if (sel != wxNOT_FOUND) {
+        const auto dev = static_cast<unsigned>(
+            reinterpret_cast<std::intptr_t>(list->GetClientData(static_cast<unsigned>(sel))));
+        wavein::waveInGetDevSource(dev, source);
+    }
+    return source;
+}
+
+CStatusRow::CStatusRow(CCorvaneDlg* dlg)
+    : m_dlg(dlg), m_pause(static_cast<wxButton*>(dlg->FindWindow(IDC_PAUSE))),
+      m_text(static_cast<wxStaticText*>(dlg->FindWindow(IDC_TAKE_STATUS))),
+      m_meter(static_cast<CLevelMeter*>(dlg->FindWindow(IDC_LEVEL_METER))), m_timer(this) {
+    m_pause->Disable();
+    Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
+    m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
+    m_meter->SetToolTip("Peak level of the input");
+    m_watcher = std::make_unique<wavein::DeviceWatcher>([this] {
+        // Many events can come at once (a card with several sources): one
+        // refresh for all of them.
+        if (!m_changeQueued.exchange(true)) {
+            CallAfter([this] { OnSourcesChanged(); });
+        }
+    });
+    m_watcher->Start();
+}
+
+CStatusRow::~CStatusRow() {
+    m_watcher.reset(); // no more news from the server thread
+    m_timer.Stop();
+    m_dlg->Unbind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
+}
+
+wxString CStatusRow::Text() const {
+    return m_shownText;
+}
+
+void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) {
+    m_device = device.empty() ? wxString("the default input") : device;
+    m_file = file;
+    m_recording = true;
+    wavein::SetInputPaused(false);
+    wavein::TakeInputPeak(); // what came before this take is not its level
+    m_pause->SetLabel("Pause");
+    m_meter->Reset();
+    m_lastSound = Clock::now();
+    ShowText("Recording " + FormatTakeTime(0) + ", " + FormatTakeSize(0));
+    m_timer.Start(kTickMs);
+}
+
+void CStatusRow::RecordingEnded() {
+    if (!m_recording) {
+        return;
+    }
+    m_recording = false;
+    m_timer.Stop();
+    wavein::SetInputPaused(false);
+    m_pause->SetLabel("Pause");
+    m_pause->Disable();
+    m_meter->Reset();
+    m_meter->SetToolTip("Peak level of the input");
+    m_shownTip.clear();
+    struct stat st {};
+    const std::uint64_t size =
+        ::stat(m_file.utf8_str().data(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    ShowText("Last take " + FormatTakeTime(g_qwCapturedBytes.load() / double(kCaptureBufferBytes)) +
+             ", " + FormatTakeSize(size));
+    if (m_sourcesChanged) {
+        OnSourcesChanged(); // held back while the list was greyed
+    }
+}
+
+void CStatusRow::OnTick(wxTimerEvent&) {
+    const auto now = Clock::now();
+    const int peak = wavein::TakeInputPeak();
+    const bool paused = wavein::InputPaused();
+    m_meter->SetPeak(peak, now);
+
+    wxString tip = wxString::Format("Peak %.1f dBFS", m_meter->LevelDb());
+    if (m_meter->ClipLit()) {
+        tip += ", clipped";
+    }
+    if (tip != m_shownTip) {
+        m_shownTip = tip;
+        m_meter->SetToolTip(tip);
+        NoteShownText("meter", tip);
+    }
+
+    if (paused || (peak >= 0 && PeakToDb(peak) >= kSilenceDb)) {
+        m_lastSound = now;
+    }
+    if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
+        ShowText("No sound from " + m_device + ": is it muted?");
+        return;
+    }
+    struct stat st {};
+    const std::uint64_t size =
+        ::stat(m_file.utf8_str().data(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    const double seconds = g_qwCapturedBytes.load() / double(kCaptureBufferBytes);
+    ShowText(wxString(paused ? "Paused " : "Recording ") + FormatTakeTime(seconds) + ", " +
+             FormatTakeSize(size));
+}
+
+void CStatusRow::OnPause(wxCommandEvent&) {
+    if (!m_recording) {
+        return;
+    }
+    const bool pause = !wavein::InputPaused();
+    wavein::SetInputPaused(pause);
+    m_pause->SetLabel(pause ? "Resume" : "Pause");
+    wxTimerEvent tick(m_timer);
+    OnTick(tick); // the text follows at once
+}
+
+void CStatusRow::ShowText(const wxString& text) {
+    if (text == m_shownText) {
+        return;
+    }
+    m_shownText = text;
+    m_text->SetLabel(text);
+    m_text->Wrap(m_text->GetSize().x);
+    // Only the warning can be longer than its place; the whole of it is in
+    // the tooltip.
+    const bool warning = text.StartsWith("No sound");
+    if (warning) {
+        m_text->SetToolTip(text);
+    } else if (m_text->GetToolTip() != nullptr) {
+        m_text->UnsetToolTip();
+    }
+    NoteShownText("status", text);
+}
+
+void CStatusRow::OnSourcesChanged() {
+    m_changeQueued = false;
+    if (m_recording) {
+        m_sourcesChanged = true;
+        return;
+    }
+    m_sourcesChanged = false;
+    wxChoice* list = m_dlg->DeviceList();
+    FillDeviceChoice(list, SelectedSource(list));
+    wxString items;
+    for (unsigned i = 0; i < list->GetCount(); ++i) {
+        items += (i > 0 ? " | " : "") +
+                 wxString(static_cast<int>(i) == list->GetSelection() ? "*" : "") +
+                 list->GetString(i);
+    }
+    NoteShownText("devices", items);
+}

@@ -1,0 +1,75 @@
+// The row right of Help: Pause/Resume, the take's time and size (or the
+// silence warning), and the level meter; and the device list kept in step
+// with the sound server.
+#pragma once
+
+#include <wx/event.h>
+#include <wx/timer.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CCorvaneDlg;
+class CLevelMeter;
+class wxButton;
+class wxChoice;
+class wxStaticText;
+namespace wavein {
+class DeviceWatcher;
+}
+
+// "0:42", "12:03", "1:02:03".
+std::string FormatTakeTime(double seconds);
+// "512 bytes", "336 KB", "12.4 MB" (1 KB = 1000 bytes).
+std::string FormatTakeSize(std::uint64_t bytes);
+
+// Fills `list` from the server's sources, sorted, each item with its
+// device number; the item of source `keepSource` (else the first) is
+// selected.
+void FillDeviceChoice(wxChoice* list, const std::string& keepSource);
+// The server name of the selected item's source ("" when none).
+std::string SelectedSource(wxChoice* list);
+
+class CStatusRow : public wxEvtHandler {
+  public:
+    static constexpr int kTickMs = 100;
+    static constexpr double kSilenceDb = -50.0;
+    static constexpr double kSilenceSeconds = 10.0;
+
+    explicit CStatusRow(CCorvaneDlg* dlg);
+    ~CStatusRow() override;
+
+    // Record has started the recording of `file` from `device`.
+    void RecordingStarted(const wxString& device, const wxString& file);
+    // The recording has ended and its file is closed.
+    void RecordingEnded();
+
+    bool IsTicking() const { return m_timer.IsRunning(); }
+    wxString Text() const;
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    void OnTick(wxTimerEvent&);
+    void OnPause(wxCommandEvent&);
+    void ShowText(const wxString& text);
+    void OnSourcesChanged();
+
+    CCorvaneDlg* m_dlg;
+    wxButton* m_pause;
+    wxStaticText* m_text;
+    CLevelMeter* m_meter;
+    wxTimer m_timer;
+    wxString m_device;
+    wxString m_file;
+    wxString m_shownText;
+    wxString m_shownTip;
+    Clock::time_point m_lastSound{};
+    bool m_recording = false;
+    bool m_sourcesChanged = false;
+    std::atomic<bool> m_changeQueued{false};
+    std::unique_ptr<wavein::DeviceWatcher> m_watcher;
+};
