@@ -30,8 +30,8 @@ wxIconBundle LoadAppIcons() {
     wxIconBundle icons;
     const std::string dirs[] = {platform::ExecutableDir() + "icons/",
                                 platform::InstalledDataDir() + "../icons/hicolor/"};
-    for (const int px : {16, 24, 32, 48}) {
-        const wxString rel = wxString::Format("%dx%d/apps/vestrel.png", px, px);
+    for (const int px : {16, 24, 32, 48, 64, 128, 256, 512}) {
+        const wxString rel = wxString::Format("%dx%d/apps/%s.png", px, px, platform::kAppId);
         for (const auto& d : dirs) {
             const wxString path = wxString::FromUTF8(d) + rel;
             if (wxFileName::FileExists(path)) {

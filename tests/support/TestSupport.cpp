@@ -165,7 +165,10 @@ FifoWriter::FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double b
                 pos = 0;
             }
             if (bytesPerSecond > 0) {
-                const double due = static_cast<double>(total) / bytesPerSecond;
+                // Kept ahead of the clock: a clocked source (PipeWire) records
+                // silence whenever its FIFO runs dry.
+                constexpr double kLeadSeconds = 0.3;
+                const double due = static_cast<double>(total) / bytesPerSecond - kLeadSeconds;
                 const double now =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 if (due > now) {

@@ -35,8 +35,9 @@ double RmsLevel(const std::vector<std::int16_t>& s);
 std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds);
 
 // Writes PCM into a test source's FIFO from a thread, at real-time pace
-// (bytesPerSecond > 0) or as fast as the source takes it (0). Stops at the
-// end of the data, or when stopped.
+// 0.3 s ahead of the clock (bytesPerSecond > 0), or as fast as the source
+// takes it (0: at once on PulseAudio, at real-time pace on PipeWire, whose
+// pipe sources are clocked). Stops at the end of the data, or when stopped.
 class FifoWriter {
   public:
     FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double bytesPerSecond,
