@@ -132,6 +132,21 @@ double RmsLevel(const std::vector<std::int16_t>& s) {
     return std::sqrt(sum / static_cast<double>(to - from)) / 32768.0;
 }
 
+double AudibleSeconds(const std::vector<std::int16_t>& s, int rate) {
+    const size_t step = static_cast<size_t>(rate / 100);
+    size_t loud = 0;
+    for (size_t from = 0; from + step <= s.size(); from += step) {
+        double sum = 0;
+        for (size_t i = from; i < from + step; ++i) {
+            sum += static_cast<double>(s[i]) * s[i];
+        }
+        if (std::sqrt(sum / static_cast<double>(step)) / 32768.0 > 0.05) {
+            ++loud;
+        }
+    }
+    return static_cast<double>(loud) / 100.0;
+}
+
 std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds) {
     const size_t frames = static_cast<size_t>(seconds * 44100);
     std::vector<std::uint8_t> out(frames * 4);

@@ -30,6 +30,9 @@ std::vector<std::int16_t> DecodeMono(const std::string& file);
 // Frequency from zero crossings, and RMS level (0..1), of the middle part.
 double ToneFrequency(const std::vector<std::int16_t>& s, int rate = 44100);
 double RmsLevel(const std::vector<std::int16_t>& s);
+// Seconds of sound (10 ms steps louder than -26 dB): what was fed, without
+// the silence a clocked source (PipeWire) records before and after it.
+double AudibleSeconds(const std::vector<std::int16_t>& s, int rate = 44100);
 
 // Interleaved stereo sine, 16-bit, `seconds` long.
 std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds);
