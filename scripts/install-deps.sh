@@ -15,6 +15,8 @@ test_pkgs=(
     xvfb x11-utils xdotool imagemagick openbox
     pulseaudio pulseaudio-utils
     sox espeak-ng lame
+    pipewire pipewire-pulse wireplumber
+    dpkg-dev lintian desktop-file-utils appstream librsvg2-bin xclip libxml2-utils
 )
 pkgs=("${run_pkgs[@]}")
 if [ "${1:-}" = "--tests" ]; then
