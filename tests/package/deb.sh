@@ -27,7 +27,7 @@ depends=$(field Depends)
 echo "Depends: $depends"
 # What is run or loaded, and what dpkg-shlibdeps finds in the program.
 for dep in ffmpeg gstreamer1.0-plugins-good gstreamer1.0-pulseaudio libpulse0 libmp3lame0 \
-    libwx-gtk3u-webview libc6; do
+    libwxgtk-webview3.2-1 libc6; do
     grep -q "$dep" <<<"$depends" || check "Depends lacks $dep"
 done
 
@@ -47,10 +47,10 @@ done
 [ -d "$src/data/help" ] && { grep -q '^./usr/share/vestrel/help/.' <<<"$files" || check "no help page"; }
 grep -v -e '^\./usr/' -e '^\./$' <<<"$files" | grep . && check "files outside /usr"
 grep -q '/local/' <<<"$files" && check "files under /usr/local"
-grep -qi -e 'vestrel\.desktop$' -e '/vestrel\.png$' <<<"$files" && check "old desktop names"
+grep -q -e "/vestrel\.desktop$" -e "/vestrel\.png$" <<<"$files" && check "old desktop names"
 
 # lintian: no errors; the warnings are printed for the record.
-lintian --no-tag-display-limit "$deb" >"$VESTREL_SESSION_ROOT/lintian.log" 2>&1
+lintian --tag-display-limit 0 "$deb" >"$VESTREL_SESSION_ROOT/lintian.log" 2>&1
 echo "--- lintian:"; cat "$VESTREL_SESSION_ROOT/lintian.log"
 grep -q '^E:' "$VESTREL_SESSION_ROOT/lintian.log" && check "lintian reports errors"
 
@@ -60,13 +60,15 @@ start_app
 w=$(wait_window Vestrel "$app") || fail "no main window from the unpacked program"
 sleep 1
 screenshot "$w" "$VESTREL_SESSION_ROOT/package-main.png"
-press "$w" shift+F10
-sleep 0.5
-press "$w" Return
-a=$(wait_window "About Vestrel" "$app") || fail "no About box"
+# About from the context menu: a right click beside the controls.
+xdotool windowactivate --sync "$w" 2>/dev/null
+xdotool mousemove --window "$w" 640 120 click 3
+sleep 0.7
+xdotool key Down Return
+a=$(wait_window "About Vestrel") || fail "no About box"
 sleep 1
 # The text panel holds the installed thanks.txt: copy it out.
-xdotool mousemove --window "$a" 200 250 click 1
+xdotool mousemove --window "$a" 300 250 click 1
 sleep 0.2
 xdotool key ctrl+a ctrl+c
 sleep 0.5
@@ -90,7 +92,7 @@ d=$(duration_of "$out" 2>/dev/null)
 awk -v d="${d:-0}" 'BEGIN { exit !(d > 1.5) }' || check "recording from the package: '${d:-none}' s"
 press "$w" Escape
 wait_exit || fail "the program did not end"
-[ -n "${VESTREL_KEEP_SHOTS:-}" ] && cp "$VESTREL_SESSION_ROOT"/package-*.png "$VESTREL_KEEP_SHOTS"/
+[ -n "${VESTREL_KEEP_SHOTS:-}" ] && cp "$VESTREL_SESSION_ROOT"/package-*.png "$VESTREL_SESSION_ROOT"/app.log "$VESTREL_KEEP_SHOTS"/
 
 [ "$fails" = 0 ] && echo "package: all checks passed"
 exit $((fails > 0))
