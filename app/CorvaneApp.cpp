@@ -26,7 +26,7 @@ CCorvaneApp::CCorvaneApp() {
 }
 
 bool CCorvaneApp::OnInit() {
-    // No command-line arguments are used, so the base parser is skipped.
+    // main() has handled --help and --version; the base parser is skipped.
     wxInitAllImageHandlers();
     return true;
 }

@@ -1,3 +1,12 @@
+#include "app/CommandLine.h"
 #include "app/CorvaneApp.h"
 
-wxIMPLEMENT_APP(CCorvaneApp);
+wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
+
+int main(int argc, char** argv) {
+    // --help and --version answer before the toolkit looks for a display.
+    if (const auto status = app::HandleCommandLine(argc, argv)) {
+        return *status;
+    }
+    return wxEntry(argc, argv);
+}

@@ -1,4 +1,5 @@
 #include "platform/WaveIn.h"
+#include "platform/Paths.h"
 
 #include "platform/InputLevel.h"
 
@@ -35,7 +36,7 @@ class Connection {
         }
         pa_proplist* props = pa_proplist_new();
         pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, "Vestrel");
-        pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, "vestrel");
+        pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, platform::kAppId);
         pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
         context_ =
             pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Vestrel", props);

@@ -11,19 +11,22 @@ cd "$(dirname "$0")/.."
 mode=${1:-both}
 scripts/install-deps.sh --tests
 
-suite() { # build-dir cmake-options...
-    local dir=$1
-    shift
+suite() { # build-dir ctest-options cmake-options...
+    local dir=$1 ctest_opts=$2
+    shift 2
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTREL_BUILD_TESTS=ON "$@"
     cmake --build "$dir" -j"$(nproc)"
-    (cd "$dir" && ctest --output-on-failure -j"$(nproc)")
+    (cd "$dir" && ctest --output-on-failure -j"$(nproc)" $ctest_opts)
 }
 
+# The package is built from the first build; a sanitized one is no package.
+san="-LE package"
+
 case "$mode" in
---plain) suite build ;;
---sanitize) suite build-asan -DVESTREL_SANITIZE=ON ;;
+--plain) suite build "" ;;
+--sanitize) suite build-asan "$san" -DVESTREL_SANITIZE=ON ;;
 *)
-    suite build
-    suite build-asan -DVESTREL_SANITIZE=ON
+    suite build ""
+    suite build-asan "$san" -DVESTREL_SANITIZE=ON
     ;;
 esac

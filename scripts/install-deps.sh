@@ -16,6 +16,8 @@ test_pkgs=(
     pulseaudio pulseaudio-utils
     sox espeak-ng lame
     python3 procps
+    pipewire pipewire-pulse wireplumber
+    dpkg-dev lintian desktop-file-utils appstream librsvg2-bin libxml2-utils
 )
 pkgs=("${run_pkgs[@]}")
 if [ "${1:-}" = "--tests" ]; then

@@ -31,9 +31,9 @@ const char* const kRecordHelpText =
 wxIconBundle LoadAppIcons() {
     wxIconBundle icons;
     const std::vector<std::string> dirs = platform::IconDirs();
-    for (const int px : {16, 24, 32, 48}) {
+    for (const int px : {16, 24, 32, 48, 64, 128, 256, 512}) {
         const std::string path = platform::FindIn(
-            dirs, wxString::Format("%dx%d/apps/vestrel.png", px, px).ToStdString());
+            dirs, wxString::Format("%dx%d/apps/%s.png", px, px, platform::kAppId).ToStdString());
         if (!path.empty()) {
             icons.AddIcon(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
         }

@@ -99,13 +99,16 @@ feed() { # seconds fifo command...
 }
 
 # PCM at real-time pace: a tone of $2 seconds at $1 Hz into FIFO $3.
-# (dd succeeds at the end of its input too: count the blocks.)
+# Paced by the clock and 0.3 s ahead of it, so a clocked source (PipeWire)
+# never runs dry and records silence in the middle.
 feed_tone() { # hz seconds fifo
     feed $(( $2 + 10 )) "$3" bash -c \
-        'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$1" sine "$0" vol 0.5 |
-         for _ in $(seq $(( $1 * 10 ))); do
-             dd bs=17640 count=1 iflag=fullblock status=none; sleep 0.1
-         done' "$1" "$2"
+        'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$1" sine "$0" vol 0.5 | {
+         start=${EPOCHREALTIME/./}; n=0
+         while [ "$(dd bs=17640 count=1 iflag=fullblock 2>&1 >&3 | head -1)" != "0+0 records in" ]; do
+             n=$((n + 1)); ahead=$((start + (n - 3) * 100000 - ${EPOCHREALTIME/./}))
+             [ $ahead -gt 0 ] && sleep "$(printf "0.%06d" $ahead)"
+         done; } 3>&1' "$1" "$2"
 }
 
 # Starts the program, waits for its window (id in $w) and presses Record.

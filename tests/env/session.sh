@@ -1,10 +1,14 @@
 #!/bin/bash
 # Runs a command inside a private test desktop: an Xvfb display and a
-# private PulseAudio server with two pipe sources and a null output.
+# private sound server with two pipe sources and a null output.
 #   tests/env/session.sh COMMAND [ARGS...]
 # VESTREL_WM=openbox also starts a window manager on the display.
+# VESTREL_SOUND=pipewire runs PipeWire (with WirePlumber and
+# pipewire-pulse) instead of PulseAudio.
 # Exported for the command:
 #   DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER
+#   VESTREL_PULSE_PID  the PulseAudio server (pipewire-pulse on PipeWire)
+#   VESTREL_SOUND_PID  the process that moves the audio (to stop it)
 #   VESTREL_FIFO_ZETA  FIFO of source "zeta_mic"   ("Zeta Microphone", device 0)
 #   VESTREL_FIFO_ALPHA FIFO of source "alpha_line" ("Alpha Line In",   device 1)
 set -u
@@ -43,23 +47,75 @@ if [ "${VESTREL_WM:-}" = openbox ]; then
 fi
 
 export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"
-pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
-    --system=no --disable-shm=yes \
-    --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/native" \
-    --load="module-pipe-source source_name=zeta_mic file=$VESTREL_FIFO_ZETA format=s16le rate=44100 channels=2 source_properties=device.description='Zeta\ Microphone'" \
-    --load="module-pipe-source source_name=alpha_line file=$VESTREL_FIFO_ALPHA format=s16le rate=44100 channels=2 source_properties=device.description='Alpha\ Line\ In'" \
-    --load="module-null-sink sink_name=speakers" \
-    >"$root/pulse.log" 2>&1 &
-pids+=($!)
-export VESTREL_PULSE_PID=$!
-export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
 
-for _ in $(seq 100); do
-    if pactl info >/dev/null 2>&1 && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then break; fi
-    sleep 0.1
-done
-if ! pactl info >/dev/null 2>&1; then
-    echo "session: PulseAudio did not start" >&2; cat "$root/pulse.log" >&2; exit 1
+# Waits until the sound server answers and the display is up.
+wait_server() {
+    for _ in $(seq 100); do
+        if pactl info >/dev/null 2>&1 && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    pactl info >/dev/null 2>&1
+}
+
+if [ "${VESTREL_SOUND:-pulseaudio}" = pipewire ]; then
+    # A private PipeWire session with no D-Bus: WirePlumber's D-Bus parts
+    # are off, and the graph runs at 44,100 Hz so pipe sources stay
+    # bit-exact (48 kHz would resample them).
+    export XDG_CONFIG_HOME="$root/config"
+    mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d" \
+        "$XDG_CONFIG_HOME/wireplumber/main.lua.d" "$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d"
+    cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/50-test-rate.conf" <<'CONF'
+context.properties = {
+    default.clock.rate = 44100
+    default.clock.allowed-rates = [ 44100 ]
+}
+CONF
+    cat >"$XDG_CONFIG_HOME/wireplumber/main.lua.d/60-test-no-dbus.lua" <<'CONF'
+alsa_monitor.enabled = false
+v4l2_monitor.enabled = false
+libcamera_monitor.enabled = false
+default_access.properties["enable-flatpak-portal"] = false
+CONF
+    echo 'bluez_monitor.enabled = false' >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/60-test-no-dbus.lua"
+    env -u DISPLAY pipewire >"$root/pipewire.log" 2>&1 &
+    pids+=($!)
+    export VESTREL_SOUND_PID=$!
+    for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.05; done
+    env -u DISPLAY wireplumber >"$root/wireplumber.log" 2>&1 &
+    pids+=($!)
+    env -u DISPLAY pipewire-pulse >"$root/pulse.log" 2>&1 &
+    pids+=($!)
+    export VESTREL_PULSE_PID=$!
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+    if ! wait_server; then
+        echo "session: PipeWire did not start" >&2
+        cat "$root/pipewire.log" "$root/wireplumber.log" "$root/pulse.log" >&2; exit 1
+    fi
+    # pipewire-pulse keeps backslashes, so the descriptions are quoted whole.
+    pactl load-module module-pipe-source source_name=zeta_mic file="$VESTREL_FIFO_ZETA" \
+        format=s16le rate=44100 channels=2 "source_properties='device.description=\"Zeta Microphone\"'" >/dev/null
+    pactl load-module module-pipe-source source_name=alpha_line file="$VESTREL_FIFO_ALPHA" \
+        format=s16le rate=44100 channels=2 "source_properties='device.description=\"Alpha Line In\"'" >/dev/null
+    pactl load-module module-null-sink sink_name=speakers >/dev/null
+    # The sources appear in the server's list a moment after loading.
+    for _ in $(seq 50); do
+        [ "$(pactl list short sources | grep -c -e zeta_mic -e alpha_line)" -ge 2 ] && break
+        sleep 0.1
+    done
+else
+    pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
+        --system=no --disable-shm=yes \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/native" \
+        --load="module-pipe-source source_name=zeta_mic file=$VESTREL_FIFO_ZETA format=s16le rate=44100 channels=2 source_properties=device.description='Zeta\ Microphone'" \
+        --load="module-pipe-source source_name=alpha_line file=$VESTREL_FIFO_ALPHA format=s16le rate=44100 channels=2 source_properties=device.description='Alpha\ Line\ In'" \
+        --load="module-null-sink sink_name=speakers" \
+        >"$root/pulse.log" 2>&1 &
+    pids+=($!)
+    export VESTREL_PULSE_PID=$! VESTREL_SOUND_PID=$!
+    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
+    if ! wait_server; then
+        echo "session: PulseAudio did not start" >&2; cat "$root/pulse.log" >&2; exit 1
+    fi
 fi
 pactl set-default-source zeta_mic
 pactl set-default-sink speakers

@@ -137,6 +137,21 @@ double RmsLevel(const std::vector<std::int16_t>& s) {
     return std::sqrt(sum / static_cast<double>(to - from)) / 32768.0;
 }
 
+double AudibleSeconds(const std::vector<std::int16_t>& s, int rate) {
+    const size_t step = static_cast<size_t>(rate / 100);
+    size_t loud = 0;
+    for (size_t from = 0; from + step <= s.size(); from += step) {
+        double sum = 0;
+        for (size_t i = from; i < from + step; ++i) {
+            sum += static_cast<double>(s[i]) * s[i];
+        }
+        if (std::sqrt(sum / static_cast<double>(step)) / 32768.0 > 0.05) {
+            ++loud;
+        }
+    }
+    return static_cast<double>(loud) / 100.0;
+}
+
 std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds) {
     const size_t frames = static_cast<size_t>(seconds * 44100);
     std::vector<std::uint8_t> out(frames * 4);
@@ -170,7 +185,10 @@ FifoWriter::FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double b
                 pos = 0;
             }
             if (bytesPerSecond > 0) {
-                const double due = static_cast<double>(total) / bytesPerSecond;
+                // Kept ahead of the clock: a clocked source (PipeWire) records
+                // silence whenever its FIFO runs dry.
+                constexpr double kLeadSeconds = 0.3;
+                const double due = static_cast<double>(total) / bytesPerSecond - kLeadSeconds;
                 const double now =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 if (due > now) {

@@ -30,13 +30,17 @@ std::vector<std::int16_t> DecodeMono(const std::string& file);
 // Frequency from zero crossings, and RMS level (0..1), of the middle part.
 double ToneFrequency(const std::vector<std::int16_t>& s, int rate = 44100);
 double RmsLevel(const std::vector<std::int16_t>& s);
+// Seconds of sound (10 ms steps louder than -26 dB): what was fed, without
+// the silence a clocked source (PipeWire) records before and after it.
+double AudibleSeconds(const std::vector<std::int16_t>& s, int rate = 44100);
 
 // Interleaved stereo sine, 16-bit, `seconds` long.
 std::vector<std::uint8_t> Sine(double freq, double amplitude, double seconds);
 
 // Writes PCM into a test source's FIFO from a thread, at real-time pace
-// (bytesPerSecond > 0) or as fast as the source takes it (0). Stops at the
-// end of the data, or when stopped.
+// 0.3 s ahead of the clock (bytesPerSecond > 0), or as fast as the source
+// takes it (0: at once on PulseAudio, at real-time pace on PipeWire, whose
+// pipe sources are clocked). Stops at the end of the data, or when stopped.
 class FifoWriter {
   public:
     FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double bytesPerSecond,
