@@ -351,7 +351,7 @@ TEST(MainDialog, TabCyclesThroughTheTabStopsInTemplateOrder) {
             EXPECT_EQ(w->GetParent(), dlg.Control(1008)); // the player's own controls
         }
     }
-    EXPECT_EQ(ids, (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4, 1011}));
+    EXPECT_EQ(ids, (std::vector<int>{1, 1000, 1001, 1002, 1003, 1004, 1006, 3, 4, 1011, 1012}));
     dlg.Control(1)->SetFocus();
     dlg->MoveFocus(false); // Shift+Tab from Record: the web panel
     EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1011));

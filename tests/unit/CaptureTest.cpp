@@ -65,7 +65,9 @@ TEST(Capture, DevicesAreTheServersSourcesInItsOrder) {
     EXPECT_EQ(name, "Alpha Line In");
     // What the computer plays can be recorded too.
     ASSERT_TRUE(wavein::waveInGetDevName(kMonitor, name));
-    EXPECT_EQ(name, "Monitor of Null Output");
+    // PipeWire names it after the sink rather than its description.
+    EXPECT_EQ(name, Env("VESTREL_SOUND") == "pipewire" ? "Monitor of speakers Audio/Sink sink"
+                                                       : "Monitor of Null Output");
     EXPECT_FALSE(wavein::waveInGetDevName(kSources, name));
 }
 
@@ -225,7 +227,8 @@ TEST(CaptureFailure, SourceThatStopsDeliveringEndsTheRecordingAndLetsGoOfTheDevi
     EXPECT_EQ(g_hWaveIn.load(), nullptr);
     EXPECT_TRUE(WaitFor([&] { return ThreadCount() <= threads + 1; }, 2s)); // + the joinable one
     StopRecording();
-    EXPECT_EQ(ThreadCount(), threads);
+    // No more than before: a thread of an earlier recording may have ended since.
+    EXPECT_LE(ThreadCount(), threads);
     EXPECT_EQ(OpenFdCount(), fds);
     for (const auto& h : g_waveHeaders) {
         EXPECT_EQ(h.lpData, nullptr);
