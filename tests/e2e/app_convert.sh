@@ -91,6 +91,10 @@ q=$(wait_other_window vestrel "$w") || fail "no question before replacing second
 sleep 0.5
 read -r qw qh < <(size_of "$q")
 click "$q" $((qw / 4)) $((qh - 18)) # No
+# The file dialog comes back once the question is gone (slow under the
+# sanitizers): don't type into the one that is closing.
+wait_gone_id "$q" || fail "No left the question open"
+sleep 1
 save_as "$HOME/second"
 q=$(wait_other_window vestrel "$w") || fail "no question the second time"
 sleep 0.5
