@@ -28,11 +28,7 @@ rate=$(ffprobe -v error -show_entries stream=bit_rate -of csv=p=0 "$mp3")
 [ "$rate" = 96000 ] || fail "bit rate $rate, not the 96 Kbps chosen in the list"
 awk -v d="$d" 'BEGIN { exit !(d > 1.5) }' || fail "recording too short: $d"
 # The player holds the file it was given.
-for _ in $(seq 50); do
-    ls -l /proc/$app/fd 2>/dev/null | grep -q "$mp3" && break
-    sleep 0.1
-done
-ls -l /proc/$app/fd | grep -q "$mp3" || fail "the player did not load $mp3"
+holds_open "$mp3" || fail "the player did not load $mp3"
 # Again, at once: Record and Stop in a row twice must not hang.
 press "$w" Return; press "$w" Return; press "$w" Return; press "$w" Return
 sleep 0.5

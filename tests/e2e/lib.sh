@@ -244,3 +244,12 @@ row_has_colour() { # png x y hex
     convert "$1" -crop "$((w - $2))x1+$2+$3" +repage -fuzz 8% -fill black +opaque "#$4" \
         -fill white -opaque "#$4" -format "%[fx:maxima.r]" info: | grep -q '^1'
 }
+
+# Waits up to 5 s until the program holds file $1 open (the player loaded it).
+holds_open() {
+    for _ in $(seq 50); do
+        ls -l "/proc/$app/fd" 2>/dev/null | grep -qF "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}

@@ -52,11 +52,7 @@ d=$(duration_of "$dir/lecture.mp3")
 echo "folder back after about 2 s fed: $d s kept in $dir/lecture.mp3"
 awk -v d="$d" 'BEGIN { exit !(d > 1.8) }' || fail "kept $d s"
 # The player was given the saved take.
-for _ in $(seq 50); do
-    ls -l /proc/$app/fd 2>/dev/null | grep -q "$dir/lecture.mp3" && break
-    sleep 0.1
-done
-ls -l /proc/$app/fd | grep -q "$dir/lecture.mp3" || fail "the player did not get the saved take"
+holds_open "$dir/lecture.mp3" || fail "the player did not get the saved take"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 echo "ok"
