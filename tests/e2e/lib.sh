@@ -64,15 +64,26 @@ type_into() { # window text
     xdotool type --delay 20 "$2"
 }
 
-# Closes window $1 through the window manager, as its close box does.
-close_box() { # window: a click on the close button at the right of its title bar
-    local x y wd
+# Closes window $1 through the window manager, as its close box does: a
+# click on the close button at the right of its title bar. Says on stderr
+# when another window is under the pointer there; a person whose click is
+# not taken clicks once more.
+close_box() { # window
+    local x y wd frame under
     x=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ { print $4 }')
     y=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/ { print $4 }')
     wd=$(xwininfo -id "$1" | awk '/Width:/ { print $2 }')
-    xdotool mousemove $((x + wd - 8)) $((y - 10))
-    sleep 0.1
-    xdotool click 1
+    frame=$(xwininfo -tree -id "$1" | awk '/Parent window id:/ { print $4 }')
+    for attempt in 1 2; do
+        xdotool mousemove $((x + wd - 8)) $((y - 10))
+        sleep 0.1
+        under=$(xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p')
+        [ "$(printf 0x%x "$under")" = "$frame" ] ||
+            echo "close_box: the pointer is over $(printf 0x%x "$under") '$(xdotool getwindowname "$under" 2>/dev/null)', not the frame $frame of $1" >&2
+        xdotool click 1
+        for _ in $(seq 30); do is_visible "$1" || return 0; sleep 0.1; done
+        echo "close_box: click $attempt on the close button of $1 was not taken" >&2
+    done
 }
 
 start_app() {
@@ -179,12 +190,13 @@ save_as() { # path
     xdotool windowactivate --sync "$f" 2>/dev/null || xdotool windowfocus --sync "$f"
     xdotool key ctrl+a
     xdotool type --delay 20 "$1"
-    # Return can be taken by the name field's completion: again while the
-    # dialog is still there.
+    # The name field may complete the name inline (selected text, e.g.
+    # "second" to an existing "second.wma"): Delete drops that. Return can
+    # be taken by the completion too: again while the dialog is still there.
     for _ in 1 2 3; do
         sleep 0.5
         is_visible "$f" || return 0
-        xdotool key Return
+        xdotool key Delete Return
     done
 }
 
