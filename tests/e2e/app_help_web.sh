@@ -25,6 +25,7 @@ sleep 0.5
 [ "$(count_windows vestrel)" = "$before" ] || fail "a box came up although the page is there"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
+[ $rc -eq 0 ] || fail "exit status $rc"
 
 # Without the page: the box, closed with Return.
 copy=$VESTREL_SESSION_ROOT/copy

@@ -49,6 +49,7 @@ screenshot "$w" "$shots/info_page_after.png"
     fail "the page is gone from the panel (see $shots/info_page_after.png)"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
+[ $rc -eq 0 ] || fail "exit status $rc"
 
 # An address the server does not have: the local page, with the reason.
 : >"$VESTREL_SHOWN_LOG"
@@ -64,4 +65,5 @@ grep -qF "The information page at $site_url/missing.html could not be loaded: th
     fail "the local page says: $text"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
+[ $rc -eq 0 ] || fail "exit status $rc"
 echo "ok"
