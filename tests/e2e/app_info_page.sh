@@ -26,10 +26,14 @@ export VESTREL_INFO_URL=$site_url/info.html
 start_app
 w=$(wait_window Vestrel) || fail "no main window"
 wait_shown '^page	Test information$' 15 >/dev/null || fail "the web panel did not show the page"
-sleep 0.5 # the title comes before the page is painted
-screenshot "$w" "$shots/info_page.png"
-same=$(colour_centre "$shots/info_page.png" 33aa66)
-new=$(colour_centre "$shots/info_page.png" 3366aa)
+# The title comes before the page is painted.
+for _ in $(seq 50); do
+    screenshot "$w" "$shots/info_page.png"
+    same=$(colour_centre "$shots/info_page.png" 33aa66)
+    new=$(colour_centre "$shots/info_page.png" 3366aa)
+    [ -n "$same" ] && [ -n "$new" ] && break
+    sleep 0.1
+done
 [ -n "$same" ] && [ -n "$new" ] || fail "the links are not in the panel (see $shots/info_page.png)"
 # shellcheck disable=SC2086 # "X Y"
 click "$w" $same
