@@ -15,7 +15,8 @@ fail() {
 # (The sleep gets no copy of the output, so CTest is not kept waiting.)
 ( sleep "${E2E_LIMIT:-120}" >/dev/null 2>&1; echo "FAIL: still running after ${E2E_LIMIT:-120} s" >&2; kill -TERM $$ ) &
 watchdog=$!
-trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null' EXIT
+trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null
+      [ -n "${server:-}" ] && kill $server 2>/dev/null' EXIT
 
 # Waits for a visible window whose title is exactly $1 (optionally of
 # process $2); prints its id. Polls: `search --sync` gives up on X errors.
@@ -264,4 +265,57 @@ holds_open() {
         sleep 0.1
     done
     return 1
+}
+
+# A stand-in for the desktop's browser first on PATH: xdg-open appends the
+# address it is given to $opened.
+fake_browser() {
+    opened=$VESTREL_SESSION_ROOT/opened
+    local fake=$VESTREL_SESSION_ROOT/fakebin
+    mkdir -p "$fake"
+    printf '#!/bin/sh\necho "$1" >> "%s"\n' "$opened" >"$fake/xdg-open"
+    chmod +x "$fake/xdg-open"
+    export PATH=$fake:$PATH
+}
+
+# Waits up to 5 s until file $1 has at least $2 lines.
+wait_lines() { # file count
+    for _ in $(seq 50); do
+        [ "$(cat "$1" 2>/dev/null | wc -l)" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Serves folder $1 over HTTP on 127.0.0.1, on a free port (in $port); the
+# requests it answers go to $VESTREL_SESSION_ROOT/http.log.
+serve_dir() { # folder
+    local log=$VESTREL_SESSION_ROOT/http.log
+    python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$1" >"$log" 2>&1 &
+    server=$!
+    for _ in $(seq 50); do
+        port=$(sed -n 's/^Serving HTTP on .* port \([0-9]*\).*/\1/p' "$log")
+        [ -n "$port" ] && return 0
+        sleep 0.1
+    done
+    fail "the web server did not start: $(cat "$log")"
+}
+
+# What a person copies from window $1 after a click at x,y there, Ctrl+A
+# and Ctrl+C: the clipboard's text (once a session: it starts empty).
+copied_text() { # window x y
+    click "$1" "$2" "$3"
+    xdotool key ctrl+a ctrl+c
+    for _ in $(seq 20); do
+        xclip -o -selection clipboard 2>/dev/null | grep -q . && break
+        sleep 0.1
+    done
+    xclip -o -selection clipboard 2>/dev/null
+}
+
+# Where in PNG $1 colour $2 (hex) fills a box: its centre, "X Y" (nothing
+# when the colour is not there).
+colour_centre() { # png hex
+    convert "$1" -fuzz 4% -fill black +opaque "#$2" -format '%@' info: 2>/dev/null |
+        awk -F'[x+]' '$1 > 1 && $2 > 1 { print int($3 + $1 / 2), int($4 + $2 / 2) }'
 }
