@@ -132,6 +132,14 @@ start_recording() {
     sleep 0.3
 }
 
+# Seconds from the first to the last sound in file $1: what was fed,
+# without the silence a clocked source (PipeWire) records around it.
+audible_of() {
+    ffmpeg -v error -i "$1" -ac 1 -f wav - |
+        sox -t wav - -n silence 1 0.01 1% reverse silence 1 0.01 1% reverse stat 2>&1 |
+        awk '/^Length/ { print $3 }'
+}
+
 # Takes a screenshot of window $1 into file $2.
 screenshot() {
     import -window "$1" "$2"
