@@ -393,9 +393,7 @@ class Device {
     // that moves the stream anyway does so to rescue it from a source that
     // vanished (pipewire-pulse moves a stream without the flag to the
     // default source). The user chose that device: the take ends.
-    static void OnMoved(pa_stream* /*s*/, void* self) {
-        static_cast<Device*>(self)->DeviceLost();
-    }
+    static void OnMoved(pa_stream* /*s*/, void* self) { static_cast<Device*>(self)->DeviceLost(); }
 
     static void OnStreamState(pa_stream* s, void* self) {
         auto* dev = static_cast<Device*>(self);
