@@ -22,6 +22,7 @@ template <typename F> F WebKitCall(const char* name) {
 constexpr int kCacheModelDocumentViewer = 0; // WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER
 constexpr int kNavigationActionDecision = 0; // WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION
 constexpr int kNavigationLinkClicked = 0;    // WEBKIT_NAVIGATION_TYPE_LINK_CLICKED
+constexpr int kResponseDecision = 2;         // WEBKIT_POLICY_DECISION_TYPE_RESPONSE
 
 void SetDocumentViewerCache(wxWebView* view) {
     using GetContext = void* (*)(void*);
@@ -150,6 +151,9 @@ wxString CExplorer1::CurrentURL() const {
 // own decision is asked. Runs after wxWidgets' handler, which lets every
 // navigation through.
 int CExplorer1::OnDecidePolicy(void* /*webView*/, void* decision, int type, void* self) {
+    if (type == kResponseDecision) {
+        return static_cast<CExplorer1*>(self)->TurnAwayErrorPage(decision) ? 1 : 0;
+    }
     using GetAction = void* (*)(void*);
     using GetType = int (*)(void*);
     using IsUserGesture = int (*)(void*);
@@ -183,6 +187,35 @@ int CExplorer1::OnDecidePolicy(void* /*webView*/, void* decision, int type, void
     ignore(decision);
     wxLaunchDefaultBrowser(url);
     return 1;
+}
+
+// An HTTP error for the page itself is answered with the local page before
+// the server's own error text is shown at all.
+bool CExplorer1::TurnAwayErrorPage(void* decision) {
+    using GetResponse = void* (*)(void*);
+    using IsMainResource = int (*)(void*);
+    using GetStatus = unsigned (*)(void*);
+    using Ignore = void (*)(void*);
+    auto getResponse = WebKitCall<GetResponse>("webkit_response_policy_decision_get_response");
+    auto isMain =
+        WebKitCall<IsMainResource>("webkit_response_policy_decision_is_main_frame_main_resource");
+    auto getStatus = WebKitCall<GetStatus>("webkit_uri_response_get_status_code");
+    auto ignore = WebKitCall<Ignore>("webkit_policy_decision_ignore");
+    if (m_local || !m_view || getResponse == nullptr || isMain == nullptr ||
+        getStatus == nullptr || ignore == nullptr || isMain(decision) == 0) {
+        return false; // left to the check once the page has loaded
+    }
+    void* response = getResponse(decision);
+    const unsigned status = response != nullptr ? getStatus(response) : 0;
+    if (status < 400) {
+        return false;
+    }
+    m_local = true; // the interrupted load's error is not the reason to show
+    ignore(decision);
+    m_view->CallAfter([this, status] {
+        ShowLocalPage(wxString::Format("the server answered with HTTP status %u", status));
+    });
+    return true;
 }
 
 bool CExplorer1::LeavesForBrowser(const wxString& url, bool byUser) const {

@@ -34,6 +34,7 @@ class CExplorer1 {
     // WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer)).
     static int OnDecidePolicy(void* webView, void* decision, int type, void* self);
     bool LeavesForBrowser(const wxString& url, bool byUser) const;
+    bool TurnAwayErrorPage(void* decision);
     void OnError(wxWebViewEvent& e);
     void OnLoaded(wxWebViewEvent& e);
     void ShowLocalPage(const wxString& reason);

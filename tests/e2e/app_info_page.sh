@@ -67,6 +67,9 @@ screenshot "$w" "$shots/info_page_404.png"
 text=$(copied_text "$w" $same)
 grep -qF "The information page at $site_url/missing.html could not be loaded: the server answered with HTTP status 404" <<<"$text" ||
     fail "the local page says: $text"
+# The server's own error page never showed, not even for a moment.
+[ "$(grep -c '^page	' "$VESTREL_SHOWN_LOG")" = 1 ] ||
+    fail "the panel showed other pages first: $(grep '^page	' "$VESTREL_SHOWN_LOG" | tr '\n' ' ')"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 [ $rc -eq 0 ] || fail "exit status $rc"
