@@ -201,8 +201,8 @@ bool CExplorer1::TurnAwayErrorPage(void* decision) {
         WebKitCall<IsMainResource>("webkit_response_policy_decision_is_main_frame_main_resource");
     auto getStatus = WebKitCall<GetStatus>("webkit_uri_response_get_status_code");
     auto ignore = WebKitCall<Ignore>("webkit_policy_decision_ignore");
-    if (m_local || !m_view || getResponse == nullptr || isMain == nullptr ||
-        getStatus == nullptr || ignore == nullptr || isMain(decision) == 0) {
+    if (m_local || !m_view || getResponse == nullptr || isMain == nullptr || getStatus == nullptr ||
+        ignore == nullptr || isMain(decision) == 0) {
         return false; // left to the check once the page has loaded
     }
     void* response = getResponse(decision);
