@@ -3,6 +3,7 @@
 #include "ui/Resource.h"
 
 #include "controls/LevelMeter.h"
+#include "platform/TextColours.h"
 
 #include <wx/brush.h>
 #include <wx/button.h>
@@ -103,9 +104,8 @@ const DialogTemplate& AboutDialogTemplate() {
              "The installer of this software contains FFMPEG compiled with extra libraries which "
              "is copied as ffmpeg",
              7, 42, 350, 8, false},
-            {-1, Kind::Static,
-             "in the application directory. This ffmpeg is compiled by Quillan.", 7, 50, 350, 8,
-             false},
+            {-1, Kind::Static, "in the application directory. This ffmpeg is compiled by Quillan.",
+             7, 50, 350, 8, false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },
         {},
@@ -138,12 +138,18 @@ void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId) {
     const wxColour colour = brush.GetColour();
     // A dark theme's light text would vanish on white.
     const wxColour text = colour.GetLuminance() > 0.5 ? *wxBLACK : *wxWHITE;
+    // A greyed control's text stays visibly grey on the same background.
+    const wxColour greyed((text.Red() * 2 + colour.Red() * 3) / 5,
+                          (text.Green() * 2 + colour.Green() * 3) / 5,
+                          (text.Blue() * 2 + colour.Blue() * 3) / 5);
     dlg->SetBackgroundColour(colour);
     dlg->SetForegroundColour(text);
     for (wxWindow* child : dlg->GetChildren()) {
         if (!child->IsTopLevel() && (exceptId == -1 || child->GetId() != exceptId)) {
             child->SetBackgroundColour(colour);
-            child->SetForegroundColour(text);
+            if (DrawsOnParent(child) || !platform::SetStateTextColours(child, text, greyed)) {
+                child->SetForegroundColour(text);
+            }
             DarkTextInside(child, text);
         }
     }

@@ -1,7 +1,8 @@
 #!/bin/bash
 # While a take records, the status row shows its level (-6 dBFS tone), the
 # clip mark (a tone clipped at full scale), the silence warning after 10 s (gone with
-# sound), and at Stop the take's time and the file's size.
+# sound), greyed buttons that look greyed, and at Stop the take's time and
+# the file's size.
 set -u
 . "$(dirname "$0")/lib.sh"
 export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
@@ -23,6 +24,11 @@ W=$(identify -format %w "$shot"); H=$(identify -format %h "$shot")
 mx=$(( W * 232 / 292 )); my=$(( H * 142 / 199 ))
 row_has_colour "$shot" $mx $my F2C81D || fail "the meter shows no yellow at -6 dBFS"
 row_has_colour "$shot" $mx $my E02323 && fail "the clip mark is lit by a -6 dBFS tone"
+# Greyed while recording, and seen to be: Convert and Save's label is grey,
+# Stop's black.
+label() { darkest "$shot" $(( W * $1 / 292 - 20 )) $(( H * 85 / 199 - 5 )) 40 10; }
+[ "$(label 158)" -gt 110 ] && [ "$(label 88)" -lt 60 ] ||
+    fail "Convert and Save's label at grey $(label 158) and Stop's at $(label 88): greyed looks live"
 
 feed_synth 2 "$fifo" sine 1000 vol 2 &
 sleep 1.6

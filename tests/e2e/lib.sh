@@ -327,3 +327,8 @@ colour_centre() { # png hex
     convert "$1" -fuzz 4% -fill black +opaque "#$2" -format '%@' info: 2>/dev/null |
         awk -F'[x+]' '$1 > 1 && $2 > 1 { print int($3 + $1 / 2), int($4 + $2 / 2) }'
 }
+
+# The darkest grey (0 to 255) in the W x H box at X,Y of PNG $1.
+darkest() { # png x y w h
+    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format "%[fx:int(255 * minima)]" info:
+}

@@ -1,0 +1,94 @@
+#include "platform/TextColours.h"
+
+#include <wx/colour.h>
+#include <wx/window.h>
+
+#include <dlfcn.h>
+
+#include <string>
+
+namespace platform {
+
+namespace {
+
+// GTK's style calls, looked up at run time: the program has no build
+// dependency on GTK's headers.
+struct GtkStyleCalls {
+    void* (*cssProviderNew)() = nullptr;
+    int (*loadFromData)(void*, const char*, long, void**) = nullptr;
+    void* (*getStyleContext)(void*) = nullptr;
+    void (*addProvider)(void*, void*, unsigned) = nullptr;
+    void (*forall)(void*, void (*)(void*, void*), void*) = nullptr;
+    unsigned long (*containerType)() = nullptr;
+    int (*isA)(void*, unsigned long) = nullptr;
+    void (*unref)(void*) = nullptr;
+
+    template <typename F> static void Find(F& f, const char* name) {
+        f = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+    }
+    GtkStyleCalls() {
+        Find(cssProviderNew, "gtk_css_provider_new");
+        Find(loadFromData, "gtk_css_provider_load_from_data");
+        Find(getStyleContext, "gtk_widget_get_style_context");
+        Find(addProvider, "gtk_style_context_add_provider");
+        Find(forall, "gtk_container_forall");
+        Find(containerType, "gtk_container_get_type");
+        Find(isA, "g_type_check_instance_is_a");
+        Find(unref, "g_object_unref");
+    }
+    bool Complete() const {
+        return cssProviderNew && loadFromData && getStyleContext && addProvider && forall &&
+               containerType && isA && unref;
+    }
+};
+
+const GtkStyleCalls& Calls() {
+    static const GtkStyleCalls calls;
+    return calls;
+}
+
+// Above the priority wxWidgets gives its own colours
+// (GTK_STYLE_PROVIDER_PRIORITY_APPLICATION).
+constexpr unsigned kPriority = 600 + 1;
+
+struct Walk {
+    const GtkStyleCalls* gtk;
+    void* provider;
+};
+
+void AddTo(void* widget, void* data) {
+    const auto* walk = static_cast<const Walk*>(data);
+    walk->gtk->addProvider(walk->gtk->getStyleContext(widget), walk->provider, kPriority);
+    if (walk->gtk->isA(widget, walk->gtk->containerType()) != 0) {
+        walk->gtk->forall(widget, &AddTo, data);
+    }
+}
+
+std::string Css(const wxColour& c) {
+    return c.GetAsString(wxC2S_HTML_SYNTAX).utf8_string();
+}
+
+} // namespace
+
+bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour& disabled) {
+    const GtkStyleCalls& gtk = Calls();
+    void* widget = window != nullptr ? static_cast<void*>(window->GetHandle()) : nullptr;
+    if (!gtk.Complete() || widget == nullptr) {
+        return false;
+    }
+    const std::string css =
+        "* { color: " + Css(text) + "; } *:disabled { color: " + Css(disabled) + "; }";
+    void* provider = gtk.cssProviderNew();
+    if (provider == nullptr) {
+        return false;
+    }
+    const bool loaded = gtk.loadFromData(provider, css.c_str(), -1, nullptr) != 0;
+    if (loaded) {
+        Walk walk{&gtk, provider};
+        AddTo(widget, &walk);
+    }
+    gtk.unref(provider); // the style contexts hold their own references
+    return loaded;
+}
+
+} // namespace platform
