@@ -11,13 +11,22 @@
 
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/dcclient.h>
 #include <wx/stattext.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+
+namespace {
+
+const wxString kWarningHead = "No sound from ";
+const wxString kWarningTail = ": is it muted?";
+
+} // namespace
 
 std::string FormatTakeTime(double seconds) {
     const long total = seconds > 0 ? std::lround(seconds) : 0;
@@ -168,7 +177,7 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         m_lastSound = now;
     }
     if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
-        ShowText("No sound from " + m_device + ": is it muted?");
+        ShowText(kWarningHead + m_device + kWarningTail);
         return;
     }
     struct stat st {};
@@ -195,18 +204,35 @@ void CStatusRow::ShowText(const wxString& text) {
         return;
     }
     m_shownText = text;
-    m_text->SetLabel(text);
-    // Only the warning can be longer than its place; the whole of it is in
-    // the tooltip. Wrapping measures the text through the X server, so the
-    // time and size, which always fit, are not wrapped every second.
-    const bool warning = text.StartsWith("No sound");
+    // Only the warning can be longer than its place: the device's name is
+    // shortened so that the question stays whole, and the tooltip has it
+    // all. (Measuring asks the X server, so the time and size, which
+    // always fit, are not measured every second.)
+    const bool warning = text.StartsWith(kWarningHead);
+    const wxString label = warning ? FittedWarning() : text;
+    m_text->SetLabel(label);
     if (warning) {
-        m_text->Wrap(m_text->GetSize().x);
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
         m_text->UnsetToolTip();
     }
-    NoteShownText("status", text);
+    wxString line = label;
+    line.Replace("\n", " ");
+    NoteShownText("status", line);
+}
+
+wxString CStatusRow::FittedWarning() const {
+    wxClientDC dc(m_text);
+    dc.SetFont(m_text->GetFont());
+    const int width = m_text->GetSize().x;
+    const wxString whole = kWarningHead + m_device + kWarningTail;
+    if (dc.GetTextExtent(whole).x <= width) {
+        return whole;
+    }
+    // Two lines, the question whole on the second.
+    const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
+    return kWarningHead + wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_END, std::max(room, 1)) +
+           ":\n" + kWarningTail.Mid(2);
 }
 
 void CStatusRow::OnSourcesChanged() {

@@ -56,6 +56,7 @@ class CStatusRow : public wxEvtHandler {
     void OnTick(wxTimerEvent&);
     void OnPause(wxCommandEvent&);
     void ShowText(const wxString& text);
+    wxString FittedWarning() const;
     void OnSourcesChanged();
 
     CCorvaneDlg* m_dlg;
