@@ -262,7 +262,7 @@ holds_open() {
 # shown-text log (e.g. status) matches the extended regex $2; prints it.
 wait_latest() { # kind regex [seconds]
     local n=$(( ${3:-2} * 10 )) line
-    for _ in $(seq "$n"); do
+    for _ in $(seq 0 "$n"); do
         line=$(grep "^$1	" "$VESTREL_SHOWN_LOG" 2>/dev/null | tail -1)
         printf '%s\n' "${line#*	}" | grep -E "$2" && return 0
         sleep 0.1
