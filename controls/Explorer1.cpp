@@ -20,6 +20,9 @@ template <typename F> F WebKitCall(const char* name) {
 }
 
 constexpr int kCacheModelDocumentViewer = 0; // WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER
+constexpr int kNavigationActionDecision = 0; // WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION
+constexpr int kNavigationLinkClicked = 0;    // WEBKIT_NAVIGATION_TYPE_LINK_CLICKED
+constexpr int kResponseDecision = 2;         // WEBKIT_POLICY_DECISION_TYPE_RESPONSE
 
 void SetDocumentViewerCache(wxWebView* view) {
     using GetContext = void* (*)(void*);
@@ -100,16 +103,31 @@ wxWindow* CExplorer1::CreateControl(wxWindow* parent, int id) {
     return view;
 }
 
+CExplorer1::~CExplorer1() {
+    // The web view outlives this object while its parent is destroyed.
+    using Disconnect = void (*)(void*, unsigned long);
+    auto disconnect = WebKitCall<Disconnect>("g_signal_handler_disconnect");
+    if (m_view && m_policyHandler != 0 && disconnect != nullptr) {
+        disconnect(m_view->GetNativeBackend(), m_policyHandler);
+    }
+}
+
 void CExplorer1::Attach(wxWindow* control) {
     m_view = dynamic_cast<wxWebView*>(control);
     if (m_view) {
-        m_view->Bind(wxEVT_WEBVIEW_NAVIGATING, &CExplorer1::OnNavigating, this);
         m_view->Bind(wxEVT_WEBVIEW_ERROR, &CExplorer1::OnError, this);
         m_view->Bind(wxEVT_WEBVIEW_LOADED, &CExplorer1::OnLoaded, this);
         m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED,
                      [](wxWebViewEvent& e) { NoteShownText("page", e.GetString()); });
         m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW,
                      [](wxWebViewEvent& e) { wxLaunchDefaultBrowser(e.GetURL()); });
+        using Connect = unsigned long (*)(void*, const char*, void (*)(), void*, void*, int);
+        auto connect = WebKitCall<Connect>("g_signal_connect_data");
+        if (void* native = m_view->GetNativeBackend(); connect != nullptr && native != nullptr) {
+            m_policyHandler =
+                connect(native, "decide-policy", reinterpret_cast<void (*)()>(&OnDecidePolicy),
+                        this, nullptr, 0);
+        }
     }
 }
 
@@ -128,22 +146,92 @@ wxString CExplorer1::CurrentURL() const {
     return m_local ? m_home : m_view->GetCurrentURL();
 }
 
-void CExplorer1::OnNavigating(wxWebViewEvent& e) {
-    const wxString url = e.GetURL();
-    // The page's own loads and redirects stay; a link the user follows
-    // leaves the panel for the desktop's browser.
-    if (e.GetNavigationAction() != wxWEBVIEW_NAV_ACTION_USER || url == m_home ||
-        url.StartsWith("about:") || m_home.empty()) {
-        e.Skip();
-        return;
+// wxWidgets 3.2 tells NAVIGATING handlers nothing of who started a
+// navigation (the action is always wxWEBVIEW_NAV_ACTION_NONE), so WebKit's
+// own decision is asked. Runs after wxWidgets' handler, which lets every
+// navigation through.
+int CExplorer1::OnDecidePolicy(void* /*webView*/, void* decision, int type, void* self) {
+    if (type == kResponseDecision) {
+        return static_cast<CExplorer1*>(self)->TurnAwayErrorPage(decision) ? 1 : 0;
     }
-    e.Veto();
+    using GetAction = void* (*)(void*);
+    using GetType = int (*)(void*);
+    using IsUserGesture = int (*)(void*);
+    using GetRequest = void* (*)(void*);
+    using GetUri = const char* (*)(void*);
+    using Ignore = void (*)(void*);
+    auto getAction =
+        WebKitCall<GetAction>("webkit_navigation_policy_decision_get_navigation_action");
+    auto getType = WebKitCall<GetType>("webkit_navigation_action_get_navigation_type");
+    auto isUserGesture = WebKitCall<IsUserGesture>("webkit_navigation_action_is_user_gesture");
+    auto getRequest = WebKitCall<GetRequest>("webkit_navigation_action_get_request");
+    auto getUri = WebKitCall<GetUri>("webkit_uri_request_get_uri");
+    auto ignore = WebKitCall<Ignore>("webkit_policy_decision_ignore");
+    if (type != kNavigationActionDecision || getAction == nullptr || getType == nullptr ||
+        isUserGesture == nullptr || getRequest == nullptr || getUri == nullptr ||
+        ignore == nullptr) {
+        return 0;
+    }
+    void* action = getAction(decision);
+    void* request = action != nullptr ? getRequest(action) : nullptr;
+    const char* uri = request != nullptr ? getUri(request) : nullptr;
+    if (uri == nullptr) {
+        return 0;
+    }
+    const bool byUser = getType(action) == kNavigationLinkClicked || isUserGesture(action) != 0;
+    auto* explorer = static_cast<CExplorer1*>(self);
+    const wxString url = wxString::FromUTF8(uri);
+    if (!explorer->LeavesForBrowser(url, byUser)) {
+        return 0;
+    }
+    ignore(decision);
     wxLaunchDefaultBrowser(url);
+    return 1;
+}
+
+// An HTTP error for the page itself is answered with the local page before
+// the server's own error text is shown at all.
+bool CExplorer1::TurnAwayErrorPage(void* decision) {
+    using GetResponse = void* (*)(void*);
+    using IsMainResource = int (*)(void*);
+    using GetStatus = unsigned (*)(void*);
+    using Ignore = void (*)(void*);
+    auto getResponse = WebKitCall<GetResponse>("webkit_response_policy_decision_get_response");
+    auto isMain =
+        WebKitCall<IsMainResource>("webkit_response_policy_decision_is_main_frame_main_resource");
+    auto getStatus = WebKitCall<GetStatus>("webkit_uri_response_get_status_code");
+    auto ignore = WebKitCall<Ignore>("webkit_policy_decision_ignore");
+    if (m_local || !m_view || getResponse == nullptr || isMain == nullptr || getStatus == nullptr ||
+        ignore == nullptr || isMain(decision) == 0) {
+        return false; // left to the check once the page has loaded
+    }
+    void* response = getResponse(decision);
+    const unsigned status = response != nullptr ? getStatus(response) : 0;
+    if (status < 400) {
+        return false;
+    }
+    m_local = true; // the interrupted load's error is not the reason to show
+    ignore(decision);
+    m_view->CallAfter([this, status] {
+        ShowLocalPage(wxString::Format("the server answered with HTTP status %u", status));
+    });
+    return true;
+}
+
+bool CExplorer1::LeavesForBrowser(const wxString& url, bool byUser) const {
+    // The page's own loads, redirects and frames stay, and so does a jump
+    // within the page; a link the user follows leaves the panel.
+    const wxString shown = m_view ? m_view->GetCurrentURL() : wxString();
+    return byUser && !m_home.empty() && url != m_home && !url.StartsWith("about:") &&
+           url.BeforeFirst('#') != shown.BeforeFirst('#');
 }
 
 void CExplorer1::OnError(wxWebViewEvent& e) {
-    if (m_local || (e.GetURL() != m_home && !e.GetURL().empty())) {
-        return; // a link turned away, or the local page itself
+    // The panel loads no page but the information page (WebKit may have
+    // spelt its address another way, "http://host" as "http://host/") and
+    // the local one.
+    if (m_local || e.GetURL().StartsWith("about:")) {
+        return;
     }
     const wxString reason =
         e.GetString().empty() ? wxString("the page could not be reached") : e.GetString();
@@ -154,7 +242,7 @@ void CExplorer1::OnError(wxWebViewEvent& e) {
 }
 
 void CExplorer1::OnLoaded(wxWebViewEvent& e) {
-    if (!m_local && e.GetURL() == m_home) {
+    if (!m_local && !e.GetURL().StartsWith("about:")) {
         const unsigned status = HttpStatus(m_view.get());
         if (status >= 400) {
             ShowLocalPage(wxString::Format("the server answered with HTTP status %u", status));

@@ -12,6 +12,11 @@ class wxWebViewEvent;
 
 class CExplorer1 {
   public:
+    CExplorer1() = default;
+    CExplorer1(const CExplorer1&) = delete;
+    CExplorer1& operator=(const CExplorer1&) = delete;
+    ~CExplorer1();
+
     // Creates the web view; returns nullptr when no web engine is available.
     static wxWindow* CreateControl(wxWindow* parent, int id);
 
@@ -25,7 +30,11 @@ class CExplorer1 {
     bool ShowsLocalPage() const { return m_local; }
 
   private:
-    void OnNavigating(wxWebViewEvent& e);
+    // WebKit's decide-policy signal (gboolean handler(WebKitWebView*,
+    // WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer)).
+    static int OnDecidePolicy(void* webView, void* decision, int type, void* self);
+    bool LeavesForBrowser(const wxString& url, bool byUser) const;
+    bool TurnAwayErrorPage(void* decision);
     void OnError(wxWebViewEvent& e);
     void OnLoaded(wxWebViewEvent& e);
     void ShowLocalPage(const wxString& reason);
@@ -33,6 +42,7 @@ class CExplorer1 {
     wxWeakRef<wxWebView> m_view;
     wxString m_home;
     bool m_local = false;
+    unsigned long m_policyHandler = 0;
 };
 
 // The local page: name, version, what the program does, and why `address`

@@ -1,6 +1,7 @@
 #include "convert/OptionsDialog.h"
 
 #include "app/Settings.h"
+#include "platform/WindowPlacement.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
@@ -38,6 +39,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
     Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxPoint(0, 0), wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
+    platform::RequestUserPosition(this, 0, 0);
     SetIcons(LoadAppIcons());
     SetEscapeId(wxID_NONE);
     Bind(
@@ -78,9 +80,9 @@ void COptionsDialog::OnCancel() {
 void COptionsDialog::OnShowWindow(wxShowEvent& e) {
     e.Skip();
     if (e.IsShown() && !m_placed) {
-        // Window managers centre a dialog over its owner when it first
-        // maps; it belongs near the top-left corner of the screen instead,
-        // and stays where the user then puts it.
+        // A window manager that centres the dialog over its owner all the
+        // same: it belongs near the top-left corner of the screen, and
+        // stays where the user then puts it.
         m_placed = true;
         CallAfter([this] { Move(wxPoint(0, 0)); });
     }

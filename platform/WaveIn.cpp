@@ -161,6 +161,7 @@ class Device {
         }
         pa_stream_set_state_callback(stream_, &Device::OnStreamState, this);
         pa_stream_set_read_callback(stream_, &Device::OnRead, this);
+        pa_stream_set_moved_callback(stream_, &Device::OnMoved, this);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = fmt.nAvgBytesPerSec / 10; // ~100 ms per wake-up
@@ -261,6 +262,7 @@ class Device {
             if (stream_ != nullptr) {
                 pa_stream_set_state_callback(stream_, nullptr, nullptr);
                 pa_stream_set_read_callback(stream_, nullptr, nullptr);
+                pa_stream_set_moved_callback(stream_, nullptr, nullptr);
                 pa_stream_disconnect(stream_);
                 pa_stream_unref(stream_);
                 stream_ = nullptr;
@@ -381,6 +383,18 @@ class Device {
         static_cast<Device*>(self)->DrainLocked();
     }
 
+    void DeviceLost() {
+        RaiseError("the recording device " +
+                   (description_.empty() ? std::string("in use") : "\"" + description_ + "\"") +
+                   " went away");
+    }
+
+    // PA_STREAM_DONT_MOVE refuses moves asked for by the user; a server
+    // that moves the stream anyway does so to rescue it from a source that
+    // vanished (pipewire-pulse moves a stream without the flag to the
+    // default source). The user chose that device: the take ends.
+    static void OnMoved(pa_stream* /*s*/, void* self) { static_cast<Device*>(self)->DeviceLost(); }
+
     static void OnStreamState(pa_stream* s, void* self) {
         auto* dev = static_cast<Device*>(self);
         const pa_stream_state_t st = pa_stream_get_state(s);
@@ -391,11 +405,8 @@ class Device {
                                 pa_strerror(pa_context_errno(c)) + ")");
             } else {
                 // With PA_STREAM_DONT_MOVE the server kills the stream when
-                // its source is removed.
-                dev->RaiseError("the recording device " +
-                                (dev->description_.empty() ? std::string("in use")
-                                                           : "\"" + dev->description_ + "\"") +
-                                " went away");
+                // its source is removed (PulseAudio and pipewire-pulse both).
+                dev->DeviceLost();
             }
         }
         pa_threaded_mainloop_signal(dev->conn_.loop(), 0);

@@ -20,13 +20,32 @@
 #include <wx/filename.h>
 #include <wx/menu.h>
 #include <wx/textctrl.h>
+#include <wx/uri.h>
 #include <wx/utils.h>
+
+#include <cstdlib>
 
 const char* const kRecordHelpText =
     "If you are unable to record then you need to select the source of recording - \n\n - Open "
     "your desktop's Sound settings and go to Input (or open PulseAudio Volume Control, tab "
     "\"Input Devices\" or \"Recording\")\n\n - Choose the source you record from\n\n - Make "
     "sure it is not muted and its level is up\n\n - Close and try your recording again";
+
+wxString InfoPageURL() {
+    static const wxString url = [] {
+        const char* env = std::getenv("VESTREL_INFO_URL");
+        const wxString given = env != nullptr ? wxString::FromUTF8(env) : wxString();
+        wxURI uri;
+        // Anything else (a file, a script, a typing error) would put a page of
+        // another kind in the panel: ignored.
+        if (uri.Create(given) && uri.HasServer() &&
+            (uri.GetScheme().Lower() == "http" || uri.GetScheme().Lower() == "https")) {
+            return given;
+        }
+        return wxString::FromUTF8(kInfoPageURL);
+    }();
+    return url;
+}
 
 wxIconBundle LoadAppIcons() {
     wxIconBundle icons;
@@ -94,7 +113,7 @@ void CCorvaneDlg::DoDataExchange() {
 }
 
 bool CCorvaneDlg::OnInitDialog() {
-    m_browser.Navigate(wxString::FromUTF8(kInfoPageURL));
+    m_browser.Navigate(InfoPageURL());
     // The About entry lives in the context menu (see MakeContextMenu).
     SetIcons(m_hIcon);
     g_optionsDlg = new COptionsDialog(this); // owned by this dialog, hidden until asked for

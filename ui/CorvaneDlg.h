@@ -25,6 +25,9 @@ class wxTextCtrl;
 #endif
 constexpr const char* kInfoPageURL = "https://" VESTREL_INFO_HOST "/info.php?n=corvane";
 constexpr const char* kHomePageURL = "https://" VESTREL_INFO_HOST "/";
+// The page the web panel loads: VESTREL_INFO_URL when it holds an http or
+// https address, kInfoPageURL otherwise. Read once, at the first call.
+wxString InfoPageURL();
 
 extern const char* const kRecordHelpText;
 

@@ -196,11 +196,12 @@ void CStatusRow::ShowText(const wxString& text) {
     }
     m_shownText = text;
     m_text->SetLabel(text);
-    m_text->Wrap(m_text->GetSize().x);
     // Only the warning can be longer than its place; the whole of it is in
-    // the tooltip.
+    // the tooltip. Wrapping measures the text through the X server, so the
+    // time and size, which always fit, are not wrapped every second.
     const bool warning = text.StartsWith("No sound");
     if (warning) {
+        m_text->Wrap(m_text->GetSize().x);
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
         m_text->UnsetToolTip();

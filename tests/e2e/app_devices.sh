@@ -26,8 +26,8 @@ sleep 0.5
 press "$w" Return
 wait_shown "^devices	\*Alpha Line In \| $monitor \| Zeta Microphone\$" 2 >/dev/null ||
     fail "the list was not refreshed after Stop"
-span=$(tone_span "$HOME/MyMP3.mp3")
-awk -v d="${span%% *}" 'BEGIN { exit !(d > 1.8 && d < 2.3) }' || fail "recorded $span s of tone from the selection, not 2"
+a=$(audible_of "$HOME/MyMP3.mp3")
+awk -v a="$a" 'BEGIN { exit !(a > 1.8 && a < 2.3) }' || fail "recorded $a s of sound from the selection, not 2"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 echo "ok"

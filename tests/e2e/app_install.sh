@@ -2,7 +2,7 @@
 # Installed to a prefix and the prefix moved: the program still finds its
 # data and icons beside itself. About, opened from the context menu by
 # Shift+F10, shows thanks.txt (its text read back through the clipboard),
-# and the windows carry the program's icon.
+# and the windows carry the program's icon and the desktop file's class.
 set -u
 . "$(dirname "$0")/lib.sh"
 build=$(cd "$bin/.." && pwd)
@@ -18,6 +18,10 @@ sleep 2
 # in one).
 has_icons() { [ "$(xprop -id "$1" _NET_WM_ICON | grep -c -e "Icon (16 x 16)" -e "Icon (48 x 48)")" = 2 ]; }
 has_icons "$w" || fail "the main window lacks the program's icons"
+# A dock or app grid puts the window under the desktop file's entry.
+class=$(xprop -id "$w" WM_CLASS | sed 's/.*, "\(.*\)"$/\1/')
+grep -qx "StartupWMClass=$class" "$VESTREL_SESSION_ROOT"/moved/share/applications/*.desktop ||
+    fail "the desktop file does not name the window's class '$class'"
 
 press "$w" shift+F10
 sleep 0.7

@@ -15,7 +15,8 @@ fail() {
 # (The sleep gets no copy of the output, so CTest is not kept waiting.)
 ( sleep "${E2E_LIMIT:-120}" >/dev/null 2>&1; echo "FAIL: still running after ${E2E_LIMIT:-120} s" >&2; kill -TERM $$ ) &
 watchdog=$!
-trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null' EXIT
+trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null
+      [ -n "${server:-}" ] && kill $server 2>/dev/null' EXIT
 
 # Waits for a visible window whose title is exactly $1 (optionally of
 # process $2); prints its id. Polls: `search --sync` gives up on X errors.
@@ -64,15 +65,26 @@ type_into() { # window text
     xdotool type --delay 20 "$2"
 }
 
-# Closes window $1 through the window manager, as its close box does.
-close_box() { # window: a click on the close button at the right of its title bar
-    local x y wd
+# Closes window $1 through the window manager, as its close box does: a
+# click on the close button at the right of its title bar. Says on stderr
+# when another window is under the pointer there; a person whose click is
+# not taken clicks once more.
+close_box() { # window
+    local x y wd frame under
     x=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ { print $4 }')
     y=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/ { print $4 }')
     wd=$(xwininfo -id "$1" | awk '/Width:/ { print $2 }')
-    xdotool mousemove $((x + wd - 8)) $((y - 10))
-    sleep 0.1
-    xdotool click 1
+    frame=$(xwininfo -tree -id "$1" | awk '/Parent window id:/ { print $4 }')
+    for attempt in 1 2; do
+        xdotool mousemove $((x + wd - 8)) $((y - 10))
+        sleep 0.1
+        under=$(xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p')
+        [ "$(printf 0x%x "$under")" = "$frame" ] ||
+            echo "close_box: the pointer is over $(printf 0x%x "$under") '$(xdotool getwindowname "$under" 2>/dev/null)', not the frame $frame of $1" >&2
+        xdotool click 1
+        for _ in $(seq 30); do is_visible "$1" || return 0; sleep 0.1; done
+        echo "close_box: click $attempt on the close button of $1 was not taken" >&2
+    done
 }
 
 start_app() {
@@ -110,6 +122,14 @@ start_recording() {
     sleep 1
     press "$w" Return
     sleep 0.3
+}
+
+# Seconds from the first to the last sound in file $1: what was fed,
+# without the silence a clocked source (PipeWire) records around it.
+audible_of() {
+    ffmpeg -v error -i "$1" -ac 1 -f wav - |
+        sox -t wav - -n silence 1 0.01 1% reverse silence 1 0.01 1% reverse stat 2>&1 |
+        awk '/^Length/ { print $3 }'
 }
 
 # Takes a screenshot of window $1 into file $2.
@@ -171,12 +191,13 @@ save_as() { # path
     xdotool windowactivate --sync "$f" 2>/dev/null || xdotool windowfocus --sync "$f"
     xdotool key ctrl+a
     xdotool type --delay 20 "$1"
-    # Return can be taken by the name field's completion: again while the
-    # dialog is still there.
+    # The name field may complete the name inline (selected text, e.g.
+    # "second" to an existing "second.wma"): Delete drops that. Return can
+    # be taken by the completion too: again while the dialog is still there.
     for _ in 1 2 3; do
         sleep 0.5
         is_visible "$f" || return 0
-        xdotool key Return
+        xdotool key Delete Return
     done
 }
 
@@ -258,6 +279,59 @@ holds_open() {
     return 1
 }
 
+# A stand-in for the desktop's browser first on PATH: xdg-open appends the
+# address it is given to $opened.
+fake_browser() {
+    opened=$VESTREL_SESSION_ROOT/opened
+    local fake=$VESTREL_SESSION_ROOT/fakebin
+    mkdir -p "$fake"
+    printf '#!/bin/sh\necho "$1" >> "%s"\n' "$opened" >"$fake/xdg-open"
+    chmod +x "$fake/xdg-open"
+    export PATH=$fake:$PATH
+}
+
+# Waits up to 5 s until file $1 has at least $2 lines.
+wait_lines() { # file count
+    for _ in $(seq 50); do
+        [ "$(cat "$1" 2>/dev/null | wc -l)" -ge "$2" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Serves folder $1 over HTTP on 127.0.0.1, on a free port (in $port); the
+# requests it answers go to $VESTREL_SESSION_ROOT/http.log.
+serve_dir() { # folder
+    local log=$VESTREL_SESSION_ROOT/http.log
+    python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$1" >"$log" 2>&1 &
+    server=$!
+    for _ in $(seq 50); do
+        port=$(sed -n 's/^Serving HTTP on .* port \([0-9]*\).*/\1/p' "$log")
+        [ -n "$port" ] && return 0
+        sleep 0.1
+    done
+    fail "the web server did not start: $(cat "$log")"
+}
+
+# What a person copies from window $1 after a click at x,y there, Ctrl+A
+# and Ctrl+C: the clipboard's text (once a session: it starts empty).
+copied_text() { # window x y
+    click "$1" "$2" "$3"
+    xdotool key ctrl+a ctrl+c
+    for _ in $(seq 20); do
+        xclip -o -selection clipboard 2>/dev/null | grep -q . && break
+        sleep 0.1
+    done
+    xclip -o -selection clipboard 2>/dev/null
+}
+
+# Where in PNG $1 colour $2 (hex) fills a box: its centre, "X Y" (nothing
+# when the colour is not there).
+colour_centre() { # png hex
+    convert "$1" -fuzz 4% -fill black +opaque "#$2" -format '%@' info: 2>/dev/null |
+        awk -F'[x+]' '$1 > 1 && $2 > 1 { print int($3 + $1 / 2), int($4 + $2 / 2) }'
+}
+
 # Waits up to $3 seconds (default 2) until the latest line of kind $1 in the
 # shown-text log (e.g. status) matches the extended regex $2; prints it.
 wait_latest() { # kind regex [seconds]
@@ -268,27 +342,6 @@ wait_latest() { # kind regex [seconds]
         sleep 0.1
     done
     return 1
-}
-
-# The tone in file $1: prints its length in seconds, from the first to the
-# last 20 ms window that holds it, then the windows in between that are
-# more than 1.5 dB off its level (a gap or a glitch). Silence before and
-# after it, which a clocked source records while nothing is fed, is not
-# counted.
-tone_span() { # file
-    ffmpeg -v error -i "$1" -f s16le -ac 1 -ar 44100 - | python3 -c '
-import sys, array, math, statistics
-a = array.array("h"); a.frombytes(sys.stdin.buffer.read())
-n = 882
-rms = [math.sqrt(sum(x * x for x in a[i:i + n]) / n) for i in range(0, len(a) - n + 1, n)]
-top = max(rms, default=0)
-on = [i for i, r in enumerate(rms) if top > 1000 and r > top / 2.5]
-if not on:
-    print("0.00"); sys.exit()
-level = statistics.median(rms[i] for i in on)
-first, last = on[0], on[-1]
-bad = [i for i in range(first + 1, last) if abs(20 * math.log10(max(rms[i], 1) / level)) > 1.5]
-print("%.2f" % ((last - first + 1) * n / 44100), *bad)'
 }
 
 # Plugs in a test source $1 described as $2, reading FIFO $3; prints its

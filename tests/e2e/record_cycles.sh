@@ -39,8 +39,8 @@ quick_cycles 50
 [ "$(source_outputs)" -eq 0 ] || fail "recording streams left on the server"
 # Still usable: a take records and plays.
 take 800
-span=$(tone_span "$HOME/MyMP3.mp3")
-awk -v d="${span%% *}" 'BEGIN { exit !(d > 1.8) }' || fail "the take after the cycles has $span s of tone"
+a=$(audible_of "$HOME/MyMP3.mp3")
+awk -v a="$a" 'BEGIN { exit !(a > 1.8) }' || fail "the take after the cycles has $a s of sound"
 t1=$(thread_count $app); f1=$(fd_count $app)
 echo "threads $t0 -> $t1, descriptors $f0 -> $f1 after 50 cycles"
 [ "$t1" -le $((t0 + 2)) ] || fail "threads grew from $t0 to $t1"

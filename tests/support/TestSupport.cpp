@@ -187,7 +187,6 @@ FifoWriter::FifoWriter(std::string fifo, std::vector<std::uint8_t> pcm, double b
             if (bytesPerSecond > 0) {
                 // Kept ahead of the clock: a clocked source (PipeWire) records
                 // silence whenever its FIFO runs dry.
-                constexpr double kLeadSeconds = 0.3;
                 const double due = static_cast<double>(total) / bytesPerSecond - kLeadSeconds;
                 const double now =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

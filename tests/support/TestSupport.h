@@ -50,6 +50,8 @@ class FifoWriter {
     FifoWriter& operator=(const FifoWriter&) = delete;
     void Stop();
     std::size_t Written() const { return written_; }
+    // How far a paced writer keeps ahead of the clock.
+    static constexpr double kLeadSeconds = 0.3;
 
   private:
     std::atomic<bool> stop_{false};
