@@ -9,11 +9,11 @@ export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
 start_app
 w=$(wait_window Vestrel) || fail "no main window"
 sleep 1
+monitor=$(source_description speakers.monitor)
 t0=$(date +%s%N)
-mod=$(pactl load-module module-pipe-source source_name=aard_in file="$VESTREL_SESSION_ROOT/aard.fifo" \
-    format=s16le rate=44100 channels=2 "source_properties=device.description='Aardvark\ Input'") ||
+mod=$(load_source aard_in "Aardvark Input" "$VESTREL_SESSION_ROOT/aard.fifo") ||
     fail "pactl could not load a source"
-wait_shown '^devices	Aardvark Input \| \*Alpha Line In \| Monitor of Null Output \| Zeta Microphone$' 1 >/dev/null ||
+wait_shown "^devices	Aardvark Input \| \*Alpha Line In \| $monitor \| Zeta Microphone\$" 1 >/dev/null ||
     fail "the new source is not in its sorted place with Alpha still selected within 1 s"
 echo "listed after $(( ($(date +%s%N) - t0) / 1000000 )) ms"
 # Record from the selection: the number behind it is Alpha's new one.
@@ -24,10 +24,10 @@ sleep 1
 [ "$(grep -c '^devices' "$VESTREL_SHOWN_LOG")" = 1 ] || fail "the list changed during the take"
 sleep 0.5
 press "$w" Return
-wait_shown '^devices	\*Alpha Line In \| Monitor of Null Output \| Zeta Microphone$' 2 >/dev/null ||
+wait_shown "^devices	\*Alpha Line In \| $monitor \| Zeta Microphone\$" 2 >/dev/null ||
     fail "the list was not refreshed after Stop"
-d=$(duration_of "$HOME/MyMP3.mp3")
-awk -v d="$d" 'BEGIN { exit !(d > 1.8 && d < 2.3) }' || fail "recorded $d s from the selection, not 2"
+a=$(audible_of "$HOME/MyMP3.mp3")
+awk -v a="$a" 'BEGIN { exit !(a > 1.8 && a < 2.3) }' || fail "recorded $a s of sound from the selection, not 2"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 echo "ok"

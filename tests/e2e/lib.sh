@@ -110,17 +110,9 @@ feed() { # seconds fifo command...
     timeout "$t" bash -c 'exec >"$0"; exec "$@"' "$fifo" "$@"
 }
 
-# PCM at real-time pace: a tone of $2 seconds at $1 Hz into FIFO $3.
-# Paced by the clock and 0.3 s ahead of it, so a clocked source (PipeWire)
-# never runs dry and records silence in the middle.
+# A tone of $2 seconds at $1 Hz, -6 dBFS, into FIFO $3 (see feed_synth).
 feed_tone() { # hz seconds fifo
-    feed $(( $2 + 10 )) "$3" bash -c \
-        'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$1" sine "$0" vol 0.5 | {
-         start=${EPOCHREALTIME/./}; n=0
-         while [ "$(dd bs=17640 count=1 iflag=fullblock 2>&1 >&3 | head -1)" != "0+0 records in" ]; do
-             n=$((n + 1)); ahead=$((start + (n - 3) * 100000 - ${EPOCHREALTIME/./}))
-             [ $ahead -gt 0 ] && sleep "$(printf "0.%06d" $ahead)"
-         done; } 3>&1' "$1" "$2"
+    feed_synth "$2" "$3" sine "$1" vol 0.5
 }
 
 # Starts the program, waits for its window (id in $w) and presses Record.
@@ -233,12 +225,24 @@ size_of() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } EN
 
 # PCM from sox's synth at real-time pace: $1 seconds into FIFO $2, the rest
 # are synth's arguments after the length (e.g. sine 1000 vol 0.5).
+# Paced by the clock and 0.3 s ahead of it, so a clocked source (PipeWire)
+# never runs dry and records silence in the middle; returns once the FIFO
+# is empty, so what a clocked source had not yet taken is not left for the
+# next take.
 feed_synth() { # seconds fifo synth-args...
     local s=$1 fifo=$2; shift 2
     feed $(( s + 10 )) "$fifo" bash -c \
         'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$@" 2>/dev/null | {
-         while [ "$(dd bs=17640 count=1 iflag=fullblock status=none | tee /dev/fd/3 | wc -c)" -gt 0 ]
-         do sleep 0.1; done; } 3>&1' _ "$s" "$@"
+         start=${EPOCHREALTIME/./}; n=0
+         while [ "$(dd bs=17640 count=1 iflag=fullblock 2>&1 >&3 | head -1)" != "0+0 records in" ]; do
+             n=$((n + 1)); ahead=$((start + (n - 3) * 100000 - ${EPOCHREALTIME/./}))
+             [ $ahead -gt 0 ] && sleep "$(printf "0.%06d" $ahead)"
+         done; } 3>&1
+         python3 -c "import array, fcntl, termios, time
+for _ in range(100):
+    left = array.array(\"i\", [0]); fcntl.ioctl(1, termios.FIONREAD, left)
+    if left[0] == 0: break
+    time.sleep(0.02)"' _ "$s" "$@"
 }
 
 # Waits up to $2 seconds (default 5) for a line in the program's shown-text
@@ -331,4 +335,30 @@ colour_centre() { # png hex
 # The darkest grey (0 to 255) in the W x H box at X,Y of PNG $1.
 darkest() { # png x y w h
     convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format "%[fx:int(255 * minima)]" info:
+}
+
+# Waits up to $3 seconds (default 2) until the latest line of kind $1 in the
+# shown-text log (e.g. status) matches the extended regex $2; prints it.
+wait_latest() { # kind regex [seconds]
+    local n=$(( ${3:-2} * 10 )) line
+    for _ in $(seq 0 "$n"); do
+        line=$(grep "^$1	" "$VESTREL_SHOWN_LOG" 2>/dev/null | tail -1)
+        printf '%s\n' "${line#*	}" | grep -E "$2" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Plugs in a test source $1 described as $2, reading FIFO $3; prints its
+# module number. (This quoting keeps the description whole on PulseAudio
+# and on pipewire-pulse.)
+load_source() { # name description fifo
+    pactl load-module module-pipe-source source_name="$1" file="$3" format=s16le rate=44100 \
+        channels=2 "source_properties='device.description=\"$2\"'"
+}
+
+# What the server calls source $1 (its description).
+source_description() { # name
+    pactl list sources | awk -v n="$1" '$1 == "Name:" { on = $2 == n }
+        on && $1 == "Description:" { sub(/^[ \t]*Description: /, ""); print; exit }'
 }
