@@ -1,5 +1,6 @@
 #include "controls/Explorer1.h"
 
+#include "ui/MessageBox.h"
 #include "ui/ShownText.h"
 
 #include <wx/utils.h>
@@ -120,7 +121,7 @@ void CExplorer1::Attach(wxWindow* control) {
         m_view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED,
                      [](wxWebViewEvent& e) { NoteShownText("page", e.GetString()); });
         m_view->Bind(wxEVT_WEBVIEW_NEWWINDOW,
-                     [](wxWebViewEvent& e) { wxLaunchDefaultBrowser(e.GetURL()); });
+                     [this](wxWebViewEvent& e) { OpenOutside(e.GetURL()); });
         using Connect = unsigned long (*)(void*, const char*, void (*)(), void*, void*, int);
         auto connect = WebKitCall<Connect>("g_signal_connect_data");
         if (void* native = m_view->GetNativeBackend(); connect != nullptr && native != nullptr) {
@@ -185,8 +186,19 @@ int CExplorer1::OnDecidePolicy(void* /*webView*/, void* decision, int type, void
         return 0;
     }
     ignore(decision);
-    wxLaunchDefaultBrowser(url);
+    explorer->OpenOutside(url);
     return 1;
+}
+
+void CExplorer1::OpenOutside(const wxString& url) {
+    if (!m_view) {
+        return;
+    }
+    // Not from within WebKit's signal: a box there would run a nested loop.
+    // (A call pending for a view that is gone is dropped with it.)
+    m_view->CallAfter([view = m_view.get(), url] {
+        OpenInBrowserOrSay(wxGetTopLevelParent(view), "The page " + url, url);
+    });
 }
 
 // An HTTP error for the page itself is answered with the local page before

@@ -34,6 +34,8 @@ class CExplorer1 {
     // WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer)).
     static int OnDecidePolicy(void* webView, void* decision, int type, void* self);
     bool LeavesForBrowser(const wxString& url, bool byUser) const;
+    // A link the user follows out of the panel, in the desktop's browser.
+    void OpenOutside(const wxString& url);
     bool TurnAwayErrorPage(void* decision);
     void OnError(wxWebViewEvent& e);
     void OnLoaded(wxWebViewEvent& e);

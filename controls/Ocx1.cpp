@@ -1,10 +1,14 @@
 #include "controls/Ocx1.h"
 
+#include "ui/ShownText.h"
+
 #include <wx/button.h>
 #include <wx/mediactrl.h>
 #include <wx/sizer.h>
 #include <wx/slider.h>
 #include <wx/stattext.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -76,6 +80,8 @@ void PlayerPanel::SetURL(const wxString& path) {
         }
         m_url.clear();
         m_loaded = false;
+        m_stopped = false;
+        m_length = 0;
         UpdateControls();
         return;
     }
@@ -84,6 +90,8 @@ void PlayerPanel::SetURL(const wxString& path) {
     }
     m_url = path;
     m_loaded = false;
+    m_stopped = false;
+    m_length = 0;
     m_media->Load(path);
     UpdateControls();
 }
@@ -93,6 +101,7 @@ void PlayerPanel::OnLoaded(wxMediaEvent& /*e*/) {
         return;
     }
     m_loaded = true;
+    m_stopped = false;
     m_media->SetVolume(m_volume->GetValue() / 100.0); // takes effect only once loaded
     m_media->Play();                                  // autoStart
     m_timer.Start(250);
@@ -111,9 +120,10 @@ void PlayerPanel::OnPlayPause(wxCommandEvent& /*e*/) {
     if (m_media == nullptr || !m_loaded) {
         return;
     }
-    if (IsPlaying()) {
+    if (IsPlaying() && !m_stopped) {
         m_media->Pause();
     } else {
+        m_stopped = false;
         m_media->Play();
         m_timer.Start(250);
     }
@@ -124,6 +134,7 @@ void PlayerPanel::OnStop(wxCommandEvent& /*e*/) {
     if (m_media != nullptr && m_loaded) {
         m_media->Stop();
         m_media->Seek(0);
+        m_stopped = true;
     }
     UpdateControls();
 }
@@ -153,19 +164,32 @@ void PlayerPanel::UpdateControls() {
     m_play->Enable(usable);
     m_stop->Enable(usable);
     m_position->Enable(usable);
-    m_play->SetLabel(IsPlaying() ? "Pause" : "Play");
-    if (!usable) {
-        m_position->SetValue(0);
-        m_time->SetLabel("0:00 / 0:00");
-        return;
+    // The backend reports its state a moment after a call: a player that was
+    // just stopped or emptied may still say it plays.
+    m_play->SetLabel(usable && !m_stopped && IsPlaying() ? "Pause" : "Play");
+    wxFileOffset pos = 0;
+    if (usable) {
+        // Once stopped, GStreamer knows no length and keeps the last
+        // position; the file is still as long as it was, and Play starts
+        // it from the beginning.
+        if (const wxFileOffset len = m_media->Length(); len > 0) {
+            m_length = len;
+        }
+        pos = m_stopped ? 0 : m_media->Tell();
+        if (m_length > 0) {
+            pos = std::min(pos, m_length);
+        }
     }
-    const wxFileOffset len = m_media->Length();
-    const wxFileOffset pos = m_media->Tell();
-    if (len > 0) {
-        m_position->SetValue(static_cast<int>(pos * 1000 / len));
-    }
+    const wxFileOffset len = usable ? m_length : 0;
+    m_position->SetValue(len > 0 ? static_cast<int>(pos * 1000 / len) : 0);
     m_time->SetLabel(FormatTime(pos) + " / " + FormatTime(len));
     Layout();
+    const wxString shown = m_play->GetLabel() + "\t" + m_time->GetLabel() + "\t" +
+                           wxString::Format("%d", m_position->GetValue());
+    if (shown != m_shown) {
+        m_shown = shown;
+        NoteShownText("player", shown);
+    }
 }
 
 wxWindow* COcx1::CreateControl(wxWindow* parent, int id) {

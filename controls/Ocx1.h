@@ -45,6 +45,9 @@ class PlayerPanel : public wxPanel {
     wxTimer m_timer;
     wxString m_url;
     bool m_loaded = false;
+    bool m_stopped = false;    // by Stop, until Play
+    wxFileOffset m_length = 0; // ms, the last length the backend knew
+    wxString m_shown;          // what UpdateControls last noted
 };
 
 class COcx1 {

@@ -197,7 +197,8 @@ void CCorvaneDlg::OnBrowse() {
 }
 
 void CCorvaneDlg::OnWebsite() {
-    wxLaunchDefaultBrowser(wxString::FromUTF8(kHomePageURL));
+    const wxString url = wxString::FromUTF8(kHomePageURL);
+    OpenInBrowserOrSay(this, "The website " + url, url);
 }
 
 void CCorvaneDlg::OnRecordHelp() {

@@ -1,10 +1,12 @@
 #include "ui/MessageBox.h"
 
 #include "platform/Paths.h"
+#include "ui/ShownText.h"
 
 #include <wx/app.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/log.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
@@ -12,7 +14,20 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
     const wxString title =
         caption.empty() && wxTheApp != nullptr ? wxTheApp->GetAppName() : caption;
     wxMessageDialog box(owner, text, title, style);
+    NoteShownText("box", text);
     return box.ShowModal();
+}
+
+bool OpenInBrowser(const wxString& url) {
+    const wxLogNull quiet; // its "Failed to open URL ... (error N: ...)" box
+    return wxLaunchDefaultBrowser(url);
+}
+
+void OpenInBrowserOrSay(wxWindow* owner, const wxString& what, const wxString& url) {
+    if (!OpenInBrowser(url)) {
+        ShowMessageBox(owner, what + " could not be opened: no web browser was found.",
+                       wxEmptyString, wxOK | wxICON_INFORMATION);
+    }
 }
 
 std::string HelpPagePath() {
@@ -29,11 +44,9 @@ void ShowHelp(wxWindow* owner) {
     const std::string page = HelpPagePath();
     if (page.empty()) {
         ShowHelpFileMissing(owner);
-    } else if (!wxLaunchDefaultBrowser("file://" + wxString::FromUTF8(page))) {
-        ShowMessageBox(owner,
-                       "The help page " + wxString::FromUTF8(page) +
-                           " could not be opened: no web browser was found.",
-                       wxEmptyString, wxOK | wxICON_INFORMATION);
+    } else {
+        OpenInBrowserOrSay(owner, "The help page " + wxString::FromUTF8(page),
+                           "file://" + wxString::FromUTF8(page));
     }
 }
 
