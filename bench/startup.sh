@@ -1,6 +1,8 @@
 #!/bin/bash
 # Time from exec to the main window shown, peak memory, and the PSS of the
-# whole process tree (program and WebKit's helpers), under Xvfb.
+# whole process tree (program and WebKit's helpers), under Xvfb. Run it with
+# no other copy of the program about: PSS shares a library's pages among
+# every process that maps them, so a second copy halves the figure.
 #   bench/startup.sh [BUILD_DIR] [RUNS]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
