@@ -28,6 +28,9 @@ CCorvaneApp::CCorvaneApp() {
 bool CCorvaneApp::OnInit() {
     // main() has handled --help and --version; the base parser is skipped.
     wxInitAllImageHandlers();
+    // No window of the program handles idle events: not handing them to
+    // every control after each timer tick keeps a recording's GUI work small.
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
     return true;
 }
 

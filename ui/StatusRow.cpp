@@ -124,7 +124,10 @@ wxString CStatusRow::Text() const {
 
 void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) {
     m_device = device.empty() ? wxString("the default input") : device;
-    m_file = file;
+    m_file = file.utf8_string();
+    m_fileSize = 0;
+    m_sizeAtBytes = 0;
+    m_ticksSinceSize = 0;
     m_recording = true;
     wavein::SetInputPaused(false);
     wavein::TakeInputPeak(); // what came before this take is not its level
@@ -147,9 +150,7 @@ void CStatusRow::RecordingEnded() {
     m_meter->Reset();
     m_meter->SetToolTip("Peak level of the input");
     m_shownTip.clear();
-    struct stat st {};
-    const std::uint64_t size =
-        ::stat(m_file.utf8_str().data(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    const std::uint64_t size = FileSize();
     ShowText("Last take " + FormatTakeTime(g_qwCapturedBytes.load() / double(kCaptureBufferBytes)) +
              ", " + FormatTakeSize(size));
     if (m_sourcesChanged) {
@@ -180,12 +181,22 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         ShowText(kWarningHead + m_device + kWarningTail);
         return;
     }
-    struct stat st {};
-    const std::uint64_t size =
-        ::stat(m_file.utf8_str().data(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    const double seconds = g_qwCapturedBytes.load() / double(kCaptureBufferBytes);
+    // The file grows a second's audio at a time: its size is looked at when
+    // a buffer has come, and a few times a second for the write after it.
+    const std::uint64_t captured = g_qwCapturedBytes.load();
+    if (captured != m_sizeAtBytes || ++m_ticksSinceSize >= kSizeEveryTicks) {
+        m_sizeAtBytes = captured;
+        m_ticksSinceSize = 0;
+        m_fileSize = FileSize();
+    }
+    const double seconds = captured / double(kCaptureBufferBytes);
     ShowText(wxString(paused ? "Paused " : "Recording ") + FormatTakeTime(seconds) + ", " +
-             FormatTakeSize(size));
+             FormatTakeSize(m_fileSize));
+}
+
+std::uint64_t CStatusRow::FileSize() const {
+    struct stat st {};
+    return ::stat(m_file.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 void CStatusRow::OnPause(wxCommandEvent&) {

@@ -57,6 +57,7 @@ class CStatusRow : public wxEvtHandler {
     void OnPause(wxCommandEvent&);
     void ShowText(const wxString& text);
     wxString FittedWarning() const;
+    std::uint64_t FileSize() const;
     void OnSourcesChanged();
 
     CCorvaneDlg* m_dlg;
@@ -65,7 +66,11 @@ class CStatusRow : public wxEvtHandler {
     CLevelMeter* m_meter;
     wxTimer m_timer;
     wxString m_device;
-    wxString m_file;
+    std::string m_file; // UTF-8, as the file system takes it
+    std::uint64_t m_fileSize = 0;
+    std::uint64_t m_sizeAtBytes = 0; // captured bytes when the size was read
+    int m_ticksSinceSize = 0;
+    static constexpr int kSizeEveryTicks = 3;
     wxString m_shownText;
     wxString m_shownTip;
     Clock::time_point m_lastSound{};
