@@ -191,14 +191,32 @@ save_as() { # path
     xdotool windowactivate --sync "$f" 2>/dev/null || xdotool windowfocus --sync "$f"
     xdotool key ctrl+a
     xdotool type --delay 20 "$1"
-    # The name field may complete the name inline (selected text, e.g.
-    # "second" to an existing "second.wma"): Delete drops that. Return can
-    # be taken by the completion too: again while the dialog is still there.
-    for _ in 1 2 3; do
+    # The name field may complete the name itself, at once or a moment
+    # later (e.g. "second" to an existing "second.wma", as selected text or
+    # taken by a Return): what it holds is read back before each Return and
+    # typed again while it is not the name given.
+    local held
+    for _ in 1 2 3 4 5; do
         sleep 0.5
         is_visible "$f" || return 0
-        xdotool key Delete Return
+        xdotool key ctrl+a ctrl+c
+        sleep 0.2
+        held=$(xclip -o -selection clipboard 2>/dev/null)
+        if [ "$held" != "$1" ]; then
+            echo "save_as: the name field held '$held': typed again" >&2
+            xdotool key ctrl+a
+            xdotool type --delay 20 "$1"
+            sleep 0.7
+            xdotool key Delete
+            continue
+        fi
+        xdotool key Return
+        # A dialog on its way out must not get a second Return: the question
+        # that may follow it would take it.
+        for _ in $(seq 30); do is_visible "$f" || return 0; sleep 0.1; done
     done
+    is_visible "$f" && fail "the Save As dialog did not take '$1'"
+    return 0
 }
 
 # Waits for a visible window titled $1 other than those listed after it;
