@@ -1,12 +1,12 @@
 #include "controls/Explorer1.h"
 
+#include "platform/DynamicLibrary.h"
 #include "ui/MessageBox.h"
 #include "ui/ShownText.h"
 
 #include <wx/utils.h>
 #include <wx/webview.h>
 
-#include <dlfcn.h>
 #include <stdlib.h>
 
 #ifndef VESTREL_VERSION
@@ -15,10 +15,9 @@
 
 namespace {
 
-// WebKit's own calls, looked up at run time: the web view links WebKit, the
-// program has no build dependency on its headers.
+// WebKit's own calls: the web view links WebKit.
 template <typename F> F WebKitCall(const char* name) {
-    return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
+    return platform::LinkedSymbol<F>(name);
 }
 
 constexpr int kCacheModelDocumentViewer = 0; // WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER

@@ -57,4 +57,11 @@ class DynamicLibrary {
     std::string error_;
 };
 
+// A function of a library the program is already linked with (GTK,
+// WebKit), looked up at run time: the program has no build dependency on
+// those libraries' headers. nullptr when it is not there.
+template <typename Fn> Fn LinkedSymbol(const char* name) {
+    return reinterpret_cast<Fn>(dlsym(RTLD_DEFAULT, name));
+}
+
 } // namespace platform

@@ -1,9 +1,9 @@
 #include "platform/TextColours.h"
 
+#include "platform/DynamicLibrary.h"
+
 #include <wx/colour.h>
 #include <wx/window.h>
-
-#include <dlfcn.h>
 
 #include <string>
 
@@ -11,8 +11,7 @@ namespace platform {
 
 namespace {
 
-// GTK's style calls, looked up at run time: the program has no build
-// dependency on GTK's headers.
+// GTK's style calls.
 struct GtkStyleCalls {
     void* (*cssProviderNew)() = nullptr;
     int (*loadFromData)(void*, const char*, long, void**) = nullptr;
@@ -23,9 +22,7 @@ struct GtkStyleCalls {
     int (*isA)(void*, unsigned long) = nullptr;
     void (*unref)(void*) = nullptr;
 
-    template <typename F> static void Find(F& f, const char* name) {
-        f = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
-    }
+    template <typename F> static void Find(F& f, const char* name) { f = LinkedSymbol<F>(name); }
     GtkStyleCalls() {
         Find(cssProviderNew, "gtk_css_provider_new");
         Find(loadFromData, "gtk_css_provider_load_from_data");
