@@ -57,6 +57,10 @@ unsigned HttpStatus(wxWebView* view) {
     return response != nullptr ? getStatus(response) : 0;
 }
 
+wxString HttpErrorReason(unsigned status) {
+    return wxString::Format("the server answered with HTTP status %u", status);
+}
+
 wxString Escaped(const wxString& s) {
     wxString out;
     for (const wxUniChar c : s) {
@@ -227,9 +231,7 @@ bool CExplorer1::TurnAwayErrorPage(void* decision) {
     }
     m_local = true; // the interrupted load's error is not the reason to show
     ignore(decision);
-    m_view->CallAfter([this, status] {
-        ShowLocalPage(wxString::Format("the server answered with HTTP status %u", status));
-    });
+    m_view->CallAfter([this, status] { ShowLocalPage(HttpErrorReason(status)); });
     return true;
 }
 
@@ -260,7 +262,7 @@ void CExplorer1::OnLoaded(wxWebViewEvent& e) {
     if (!m_local && !e.GetURL().StartsWith("about:")) {
         const unsigned status = HttpStatus(m_view.get());
         if (status >= 400) {
-            ShowLocalPage(wxString::Format("the server answered with HTTP status %u", status));
+            ShowLocalPage(HttpErrorReason(status));
             return;
         }
     }
