@@ -82,7 +82,7 @@ close_box() { # window
         [ "$(printf 0x%x "$under")" = "$frame" ] ||
             echo "close_box: the pointer is over $(printf 0x%x "$under") '$(xdotool getwindowname "$under" 2>/dev/null)', not the frame $frame of $1" >&2
         xdotool click 1
-        for _ in $(seq 30); do is_visible "$1" || return 0; sleep 0.1; done
+        wait_gone_id "$1" 3 && return 0
         echo "close_box: click $attempt on the close button of $1 was not taken" >&2
     done
 }
@@ -163,15 +163,6 @@ wait_box() { # title except
     return 1
 }
 
-# Waits until window $1 is no longer visible.
-wait_unmapped() {
-    for _ in $(seq 100); do
-        xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable" || return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # The main frequency of the audio in file $1 (Hz, rough).
 tone_of() {
     ffmpeg -v error -i "$1" -ac 1 -f wav - | sox -t wav - -n stat 2>&1 |
@@ -213,7 +204,7 @@ save_as() { # path
         xdotool key Return
         # A dialog on its way out must not get a second Return: the question
         # that may follow it would take it.
-        for _ in $(seq 30); do is_visible "$f" || return 0; sleep 0.1; done
+        wait_gone_id "$f" 3 && return 0
     done
     is_visible "$f" && fail "the Save As dialog did not take '$1'"
     return 0
@@ -235,8 +226,11 @@ wait_other_window() { # title known-id...
 # Whether window $1 is still mapped.
 is_visible() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
 
-# Waits until window $1 is no longer mapped.
-wait_gone_id() { for _ in $(seq 50); do is_visible "$1" || return 0; sleep 0.1; done; return 1; }
+# Waits until window $1 is no longer mapped, up to $2 seconds.
+wait_gone_id() { # window [seconds, default 5]
+    for _ in $(seq $(( ${2:-5} * 10 ))); do is_visible "$1" || return 0; sleep 0.1; done
+    return 1
+}
 
 # Width and height of window $1 ("W H").
 size_of() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w, h }'; }

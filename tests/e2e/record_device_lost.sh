@@ -28,7 +28,7 @@ f=$(tone_of "$mp3")
 echo "rough frequency $f Hz"
 awk -v f="$f" 'BEGIN { exit !(f > 900 && f < 1100) }' || fail "the take holds another source ($f Hz)"
 press "$box" Return
-wait_unmapped "$box" || fail "the box did not close on Return"
+wait_gone_id "$box" 10 || fail "the box did not close on Return"
 kill "$alpha" "$zeta" 2>/dev/null
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"

@@ -19,7 +19,7 @@ sleep 0.5
 # Save, by a click: Return may go to the name completion's pop-up.
 click "$save" $(( $(xwininfo -id "$save" | awk '/Width:/ { print $2 }') - 45 )) \
     $(( $(xwininfo -id "$save" | awk '/Height:/ { print $2 }') - 24 ))
-wait_unmapped "$save" || fail "the file dialog did not close"
+wait_gone_id "$save" 10 || fail "the file dialog did not close"
 sleep 0.5
 take() { # seconds before the folder goes; recreate it? (yes/no)
     click "$w" 199 204 # Record (the focus is on Select output file...)
@@ -37,7 +37,7 @@ take() { # seconds before the folder goes; recreate it? (yes/no)
     wait $feeder
     screenshot "$box" "$shots/folder-removed-$2.png"
     press "$box" Return
-    wait_unmapped "$box" || fail "the box did not close on Return"
+    wait_gone_id "$box" 10 || fail "the box did not close on Return"
 }
 take 3 no
 kept="$HOME/lecture (recovered).mp3"

@@ -19,7 +19,7 @@ awk -v a="$a" 'BEGIN { exit !(a > 3.1) }' || fail "kept only $a s of sound of ab
 f=$(tone_of "$mp3")
 awk -v f="$f" 'BEGIN { exit !(f > 900 && f < 1100) }' || fail "not the tone fed ($f Hz)"
 close_box "$box"
-wait_unmapped "$box" || fail "the box did not close by its close box"
+wait_gone_id "$box" 10 || fail "the box did not close by its close box"
 # The program goes on: Record is refused in plain words, the take is kept.
 sum=$(md5sum <"$mp3")
 press "$w" Return
@@ -27,7 +27,7 @@ box=$(wait_box Vestrel "$w") || fail "no box told that Record could not start"
 screenshot "$box" "$shots/no-server.png"
 [ "$(md5sum <"$mp3")" = "$sum" ] || fail "a refused Record changed the take"
 press "$box" Return
-wait_unmapped "$box" || fail "the box did not close on Return"
+wait_gone_id "$box" 10 || fail "the box did not close on Return"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 echo "ok"

@@ -31,7 +31,7 @@ for round in 1 2 3; do
     awk -v a="$a" -v d="$d" 'BEGIN { exit !(a > 1.8 && a < 2.3 && d < 3.5) }' ||
         fail "kept $d s ($a s of sound) of 2 s"
     press "$box" Return
-    wait_unmapped "$box" || fail "the box did not close on Return"
+    wait_gone_id "$box" 10 || fail "the box did not close on Return"
     sleep 2 # the player has played the take
     # Counted from the first round on, once the player has been used.
     [ -z "$threads" ] && threads=$(thread_count $app)

@@ -36,7 +36,7 @@ screenshot "$box" "$shots/refused.png"
 [ "$(md5sum <"$mp3")" = "$second" ] || fail "a refused Record changed the take ($(stat -c %s "$mp3") bytes)"
 [ "$(ls "$trash/files" | wc -l)" -eq "$trashed" ] || fail "a refused Record moved the take away"
 click "$box" 250 $(( $(xwininfo -id "$box" | awk '/Height:/ { print $2 }') - 25 ))
-wait_unmapped "$box" || fail "OK did not close the box"
+wait_gone_id "$box" 10 || fail "OK did not close the box"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 echo "ok"
