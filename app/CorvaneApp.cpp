@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "convert/OptionsDialog.h"
+#include "platform/GlDrivers.h"
 #include "ui/CorvaneDlg.h"
 
 #include <wx/image.h>
@@ -27,6 +28,7 @@ CCorvaneApp::CCorvaneApp() {
 
 bool CCorvaneApp::OnInit() {
     // main() has handled --help and --version; the base parser is skipped.
+    platform::EndToolkitGlProbeSkip();
     wxInitAllImageHandlers();
     // No window of the program handles idle events: not handing them to
     // every control after each timer tick keeps a recording's GUI work small.

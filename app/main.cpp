@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/CorvaneApp.h"
+#include "platform/GlDrivers.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
 
@@ -8,5 +9,6 @@ int main(int argc, char** argv) {
     if (const auto status = app::HandleCommandLine(argc, argv)) {
         return *status;
     }
+    platform::SkipToolkitGlProbe();
     return wxEntry(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "controls/Explorer1.h"
 
 #include "platform/DynamicLibrary.h"
+#include "platform/GlDrivers.h"
 #include "ui/MessageBox.h"
 #include "ui/ShownText.h"
 
@@ -104,6 +105,7 @@ wxWindow* CExplorer1::CreateControl(wxWindow* parent, int id) {
     // A small page needs no GPU compositing, and without it the web process
     // sets up no GL surfaces (some 45 MiB less). A value the user set stays.
     setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+    platform::KeepEglOutOfThisProcess();
     wxWebView* view = wxWebView::New(parent, id, wxString(wxWebViewDefaultURLStr));
     if (view != nullptr) {
         SetDocumentViewerCache(view);

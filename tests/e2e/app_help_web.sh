@@ -2,7 +2,8 @@
 # Offline, the web panel shows the local page (VESTREL_INFO_URL other than
 # http or https is ignored); F1 hands the help page beside the program to the
 # desktop's browser; a copy of the program without its help page says so in
-# a box instead.
+# a box instead. Neither the program nor the browser it starts loads a GL
+# driver on the program's account.
 set -u
 . "$(dirname "$0")/lib.sh"
 export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
@@ -16,11 +17,14 @@ screenshot "$w" "$VESTREL_SESSION_ROOT/offline.png"
 text=$(copied_text "$w" 300 420) # in the web panel
 grep -qE '^The information page at https://[^ ]+/info\.php\?n=corvane could not be loaded: .+' <<<"$text" ||
     fail "the local page says: $text"
+! grep -E '/(dri/|libLLVM)' "/proc/$app/maps" || fail "the program has loaded a GL driver"
 before=$(count_windows vestrel)
 press "$w" F1
 wait_lines "$opened" 1
 grep -q "$(cd "$bin" && pwd)/help/index.html" "$opened" ||
     fail "the browser was given '$(cat "$opened" 2>/dev/null)'"
+! grep -E '^(GDK_GL|__EGL_VENDOR_LIBRARY_FILENAMES)=' "$opened.env" ||
+    fail "the browser was started with the program's GL settings"
 sleep 0.5
 [ "$(count_windows vestrel)" = "$before" ] || fail "a box came up although the page is there"
 press "$w" Escape

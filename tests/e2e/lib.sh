@@ -292,12 +292,12 @@ holds_open() {
 }
 
 # A stand-in for the desktop's browser first on PATH: xdg-open appends the
-# address it is given to $opened.
+# address it is given to $opened, and leaves its environment in $opened.env.
 fake_browser() {
     opened=$VESTREL_SESSION_ROOT/opened
     local fake=$VESTREL_SESSION_ROOT/fakebin
     mkdir -p "$fake"
-    printf '#!/bin/sh\necho "$1" >> "%s"\n' "$opened" >"$fake/xdg-open"
+    printf '#!/bin/sh\nenv > "%s.env"\necho "$1" >> "%s"\n' "$opened" "$opened" >"$fake/xdg-open"
     chmod +x "$fake/xdg-open"
     export PATH=$fake:$PATH
 }
