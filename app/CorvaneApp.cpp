@@ -33,6 +33,9 @@ bool CCorvaneApp::OnInit() {
     // No window of the program handles idle events: not handing them to
     // every control after each timer tick keeps a recording's GUI work small.
     wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
+    // Nor does any ask for update-UI events, which idle time would send to
+    // every one of them.
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
     return true;
 }
 

@@ -149,7 +149,7 @@ void CStatusRow::RecordingEnded() {
     m_pause->Disable();
     m_meter->Reset();
     m_meter->SetToolTip("Peak level of the input");
-    m_shownTip.clear();
+    m_tipTenths = kNoTip;
     const std::uint64_t size = FileSize();
     ShowText("Last take " + FormatTakeTime(g_qwCapturedBytes.load() / double(kCaptureBufferBytes)) +
              ", " + FormatTakeSize(size));
@@ -164,12 +164,15 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     const bool paused = wavein::InputPaused();
     m_meter->SetPeak(peak, now);
 
-    wxString tip = wxString::Format("Peak %.1f dBFS", m_meter->LevelDb());
-    if (m_meter->ClipLit()) {
-        tip += ", clipped";
-    }
-    if (tip != m_shownTip) {
-        m_shownTip = tip;
+    // The tooltip is formatted only when what it says changes.
+    const long tenths = std::lround(m_meter->LevelDb() * 10);
+    if (tenths != m_tipTenths || m_meter->ClipLit() != m_tipClip) {
+        m_tipTenths = tenths;
+        m_tipClip = m_meter->ClipLit();
+        wxString tip = wxString::Format("Peak %.1f dBFS", tenths / 10.0);
+        if (m_tipClip) {
+            tip += ", clipped";
+        }
         m_meter->SetToolTip(tip);
         NoteShownText("meter", tip);
     }

@@ -72,7 +72,9 @@ class CStatusRow : public wxEvtHandler {
     int m_ticksSinceSize = 0;
     static constexpr int kSizeEveryTicks = 3;
     wxString m_shownText;
-    wxString m_shownTip;
+    static constexpr long kNoTip = -100000;
+    long m_tipTenths = kNoTip; // the meter's tooltip level, in tenths of a dB
+    bool m_tipClip = false;
     Clock::time_point m_lastSound{};
     bool m_recording = false;
     bool m_sourcesChanged = false;
