@@ -1,9 +1,10 @@
 #!/bin/bash
 # The real program recording live at 256 kbps with the status row running:
-# its CPU share, and the GUI thread's wake-ups per second while idle and
-# while recording. A wake-up is the main loop leaving its sleep (a blocking
-# poll that returns, counted with strace); the thread's context switches
-# also count the X server's replies it waits for while already awake.
+# its CPU share, and the GUI thread's wake-ups per second while idle, while
+# recording, and idle again once the take's playing is stopped. A wake-up
+# is the main loop leaving its sleep (a blocking poll that returns, counted
+# with strace); the thread's context switches also count the X server's
+# replies it waits for while already awake.
 #   bench/status_row.sh [BUILD_DIR] [SECONDS]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -49,6 +50,11 @@ exec env VESTREL_WM=openbox "$here/../tests/env/session.sh" bash -c '
         printf \"live recording %d s at %d kbps: %.2f %% of a core; GUI thread %.1f context switches/s\n\",
             s, r / 1000, 100 * c / hz / (t / 1e9), n / (t / 1e9) }"
     echo "GUI main loop woken while recording: $(( loop / 10 )).$(( loop % 10 ))/s"
+    # The take plays at once; the player'"'"'s Stop ends that, and then nothing
+    # should wake the program.
+    xdotool mousemove --window "$w" 150 269 click 1
+    sleep 3
+    echo "GUI main loop woken idle after a take (player stopped): $(( $(loop_wakeups) / 10 ))/s"
     press "$w" Escape
     wait_exit
 ' "$here" "$build" "$secs"

@@ -55,6 +55,7 @@ bool PlayerPanel::CreateMedia() {
     m_media = media;
     m_media->Hide();
     m_media->Bind(wxEVT_MEDIA_LOADED, &PlayerPanel::OnLoaded, this);
+    m_media->Bind(wxEVT_MEDIA_PLAY, [this](wxMediaEvent&) { StartTimer(); });
     return true;
 }
 
@@ -104,7 +105,7 @@ void PlayerPanel::OnLoaded(wxMediaEvent& /*e*/) {
     m_stopped = false;
     m_media->SetVolume(m_volume->GetValue() / 100.0); // takes effect only once loaded
     m_media->Play();                                  // autoStart
-    m_timer.Start(250);
+    StartTimer();
     UpdateControls();
 }
 
@@ -125,7 +126,7 @@ void PlayerPanel::OnPlayPause(wxCommandEvent& /*e*/) {
     } else {
         m_stopped = false;
         m_media->Play();
-        m_timer.Start(250);
+        StartTimer();
     }
     UpdateControls();
 }
@@ -146,6 +147,7 @@ void PlayerPanel::OnSeek(wxCommandEvent& /*e*/) {
     const wxFileOffset len = m_media->Length();
     if (len > 0) {
         m_media->Seek(len * m_position->GetValue() / 1000);
+        StartTimer(); // the time shown follows, paused or not
     }
 }
 
@@ -157,6 +159,20 @@ void PlayerPanel::OnVolume(wxCommandEvent& /*e*/) {
 
 void PlayerPanel::OnTimer(wxTimerEvent& /*e*/) {
     UpdateControls();
+    // Nothing moves once playing has ended: an idle program is not woken
+    // four times a second. The backend can take a moment to say it plays,
+    // so the timer goes only after two seconds of not playing, and comes
+    // back whenever the backend starts playing.
+    if (IsPlaying() && !m_stopped) {
+        m_quietTicks = 0;
+    } else if (++m_quietTicks >= kQuietTicks) {
+        m_timer.Stop();
+    }
+}
+
+void PlayerPanel::StartTimer() {
+    m_quietTicks = 0;
+    m_timer.Start(kTickMs);
 }
 
 void PlayerPanel::UpdateControls() {

@@ -33,6 +33,7 @@ class PlayerPanel : public wxPanel {
     void OnSeek(wxCommandEvent& e);
     void OnVolume(wxCommandEvent& e);
     void OnTimer(wxTimerEvent& e);
+    void StartTimer();
     void UpdateControls();
     void Arrange();
 
@@ -42,7 +43,10 @@ class PlayerPanel : public wxPanel {
     wxSlider* m_position = nullptr;
     wxStaticText* m_time = nullptr;
     wxSlider* m_volume = nullptr;
+    static constexpr int kTickMs = 250;
+    static constexpr int kQuietTicks = 8;
     wxTimer m_timer;
+    int m_quietTicks = 0; // ticks in a row without playing
     wxString m_url;
     bool m_loaded = false;
     bool m_stopped = false;    // by Stop, until Play
