@@ -3,6 +3,7 @@
 
 #include "platform/InputLevel.h"
 
+#include <pthread.h>
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -152,7 +153,10 @@ class Device {
         if (fmt.wBitsPerSample != 16 || pa_sample_spec_valid(&sampleSpec) == 0) {
             return kError;
         }
-        delivery_ = std::thread([this] { DeliveryLoop(); });
+        delivery_ = std::thread([this] {
+            pthread_setname_np(pthread_self(), "capture"); // for top and the benchmarks
+            DeliveryLoop();
+        });
 
         Connection::Lock lock(conn_.loop());
         stream_ = pa_stream_new(conn_.context(), "Recording", &sampleSpec, nullptr);

@@ -6,6 +6,7 @@
 #include "recorder/Encoder.h"
 #include "ui/EnableControls.h"
 
+#include <pthread.h>
 #include <wx/string.h>
 
 #include <chrono>
@@ -127,6 +128,7 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         std::promise<void> stored;
         std::future<void> go = stored.get_future();
         g_recordThread = std::thread([generation, go = std::move(go)]() mutable {
+            pthread_setname_np(pthread_self(), "record");
             go.wait();
             RecordThreadBody(generation);
         });

@@ -134,6 +134,7 @@ void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) 
     m_pause->SetLabel("Pause");
     m_meter->Reset();
     m_lastSound = Clock::now();
+    m_shownTime = TimeShown{0, 0, false};
     ShowText("Recording " + FormatTakeTime(0) + ", " + FormatTakeSize(0));
     m_timer.Start(kTickMs);
 }
@@ -181,6 +182,7 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         m_lastSound = now;
     }
     if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
+        m_shownTime = TimeShown{};
         ShowText(kWarningHead + m_device + kWarningTail);
         return;
     }
@@ -193,6 +195,12 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         m_fileSize = FileSize();
     }
     const double seconds = captured / double(kCaptureBufferBytes);
+    // Nine ticks in ten change nothing the text says: it is not rebuilt.
+    const TimeShown shown{std::lround(seconds), m_fileSize, paused};
+    if (shown == m_shownTime) {
+        return;
+    }
+    m_shownTime = shown;
     ShowText(wxString(paused ? "Paused " : "Recording ") + FormatTakeTime(seconds) + ", " +
              FormatTakeSize(m_fileSize));
 }

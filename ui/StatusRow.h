@@ -72,6 +72,16 @@ class CStatusRow : public wxEvtHandler {
     int m_ticksSinceSize = 0;
     static constexpr int kSizeEveryTicks = 3;
     wxString m_shownText;
+    // What the recording text was last built from.
+    struct TimeShown {
+        long seconds = -1;
+        std::uint64_t size = 0;
+        bool paused = false;
+        bool operator==(const TimeShown& o) const {
+            return seconds == o.seconds && size == o.size && paused == o.paused;
+        }
+    };
+    TimeShown m_shownTime;
     static constexpr long kNoTip = -100000;
     long m_tipTenths = kNoTip; // the meter's tooltip level, in tenths of a dB
     bool m_tipClip = false;
