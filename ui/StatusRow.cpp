@@ -248,10 +248,21 @@ wxString CStatusRow::FittedWarning() const {
     dc.SetFont(m_text->GetFont());
     const int width = m_text->GetSize().x;
     const wxString whole = kWarningHead + m_device + kWarningTail;
-    if (dc.GetTextExtent(whole).x <= width) {
+    const auto fits = [&](const wxString& line) { return dc.GetTextExtent(line).x <= width; };
+    if (fits(whole)) {
         return whole;
     }
-    // Two lines, the question whole on the second.
+    // Two lines broken at a space, the name whole, where both fit. The
+    // longest first line that fits leaves the shortest second one.
+    for (size_t at = whole.rfind(' '); at != wxString::npos && at > 0; at = whole.rfind(' ', at - 1)) {
+        if (fits(whole.Left(at))) {
+            if (fits(whole.Mid(at + 1))) {
+                return whole.Left(at) + "\n" + whole.Mid(at + 1);
+            }
+            break;
+        }
+    }
+    // Else the name is shortened, the question whole on the second line.
     const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
     return kWarningHead + wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_END, std::max(room, 1)) +
            ":\n" + kWarningTail.Mid(2);

@@ -41,9 +41,12 @@ wait_shown '^meter	.*, clipped$' 1 >/dev/null || fail "full scale did not light 
     fail "the clip mark is not red on screen"
 
 feed_synth 11 "$fifo" sine 1000 vol 0 &
-# (The name is shortened where the whole would not fit; the question stays.)
+# The whole name fits on two lines (a longer one would be shortened).
 wait_shown '^status	No sound from Alpha.*: is it muted\?$' 12 >/dev/null ||
     fail "no silence warning after 10 s"
+grep -q '^status	No sound from Alpha Line In: is it muted?$' "$VESTREL_SHOWN_LOG" ||
+    fail "the warning does not name the device whole: $(grep '^status	No sound' "$VESTREL_SHOWN_LOG" | tail -1)"
+screenshot "$w" "$VESTREL_SESSION_ROOT/warning.png"
 wait $!
 feed_synth 2 "$fifo" sine 440 vol 0.5 &
 wait_latest status '^Recording' 1 >/dev/null || fail "the warning stayed with sound back"
