@@ -254,7 +254,8 @@ wxString CStatusRow::FittedWarning() const {
     }
     // Two lines broken at a space, the name whole, where both fit. The
     // longest first line that fits leaves the shortest second one.
-    for (size_t at = whole.rfind(' '); at != wxString::npos && at > 0; at = whole.rfind(' ', at - 1)) {
+    for (size_t at = whole.rfind(' '); at != wxString::npos && at > 0;
+         at = whole.rfind(' ', at - 1)) {
         if (fits(whole.Left(at))) {
             if (fits(whole.Mid(at + 1))) {
                 return whole.Left(at) + "\n" + whole.Mid(at + 1);
