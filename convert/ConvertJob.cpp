@@ -177,7 +177,7 @@ void OnConvert(CCorvaneDlg& dlg) {
         return;
     }
 
-    const wxString target = ChooseSaveFile(&dlg, wxEmptyString, filter, defaultExt);
+    const wxString target = ChooseSaveFile(&dlg, wxEmptyString, filter, defaultExt, recorded);
     if (target.empty()) {
         return;
     }

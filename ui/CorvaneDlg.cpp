@@ -190,7 +190,8 @@ void CCorvaneDlg::OnSysCommand(int command) {
 }
 
 void CCorvaneDlg::OnBrowse() {
-    const wxString path = ChooseSaveFile(this, "MyMP3", "MP3 Files|*.mp3", ".mp3");
+    const wxString path =
+        ChooseSaveFile(this, "MyMP3", "MP3 Files|*.mp3", ".mp3", OutputFileBox()->GetValue());
     if (!path.empty()) {
         OutputFileBox()->ChangeValue(path);
     }

@@ -71,8 +71,11 @@ bool AskReplace(wxWindow* owner, const wxString& path) {
 }
 
 wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,
-                        const wxString& ext) {
-    wxString dir;
+                        const wxString& ext, const wxString& near) {
+    wxString dir = near.empty() ? wxString() : wxFileName(near).GetPath();
+    if (dir.empty() || !wxFileName::DirExists(dir)) {
+        dir = wxGetHomeDir();
+    }
     wxString name = defaultName;
     for (;;) {
         wxFileDialog dlg(owner, wxFileSelectorPromptStr, dir, name, filter,

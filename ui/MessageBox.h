@@ -29,6 +29,8 @@ bool AskReplace(wxWindow* owner, const wxString& path);
 
 // A Save As dialog that adds `ext` (".mp3") to a name typed without one;
 // when that makes it name an existing file, it asks as the dialog does,
-// and No brings the dialog back. Empty when the user cancels.
+// and No brings the dialog back. Empty when the user cancels. It opens in
+// the folder of `near` (a file's path) where that folder exists, else in the
+// home folder, never in whatever folder the program was started from.
 wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,
-                        const wxString& ext);
+                        const wxString& ext, const wxString& near = wxString());

@@ -57,7 +57,10 @@ wait_gone Options || fail "the close box left Options open"
 
 # Nothing was stored: the first conversion is mp3 at 128k.
 click "$w" 357 204 # Convert and Save
-save_as "$HOME/first"
+# A bare name goes beside the take (in the home folder), not into the folder
+# the program was started from.
+[ "$(pwd)" != "$HOME" ] || fail "the script runs in the home folder"
+save_as first
 completion_box first
 [ "$(probe "$HOME/first.mp3" codec_name)" = mp3 ] || fail "first.mp3 is not mp3"
 [ "$(probe "$HOME/first.mp3" bit_rate)" = 128000 ] || fail "first.mp3 not at 128k"
