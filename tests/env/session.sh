@@ -29,8 +29,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself, so parallel sessions never share one.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself, so parallel sessions never share one;
+# -noreset: when the last client goes (no window manager, one program at
+# a time) the server would reset, and a program starting then fails to open
+# the display.
+Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -1 "$root/display")"
