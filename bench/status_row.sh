@@ -72,7 +72,7 @@ while True:
         printf \"live recording %d s at %d kbps (%s): %.2f %% of a core; GUI thread %.1f context switches/s\n\",
             s, r / 1000, g, 100 * c / hz / (t / 1e9), n / (t / 1e9) }"
     echo "GUI main loop woken while recording: $(( loop / 10 )).$(( loop % 10 ))/s"
-    # The delivery thread encodes; threaded-ml is the sound server'"'"'s client.
+    # capture delivers and encodes; threaded-ml is the sound server'"'"'s client.
     join "$VESTREL_SESSION_ROOT/t0" "$VESTREL_SESSION_ROOT/t1" |
         awk -v hz=$hz -v t=$((t1 - t0)) "{ d = \$5 - \$3 } d > 0 { printf \"  %s %.2f %%\n\", \$2, 100 * d / hz / (t / 1e9) }" |
         sort -k2 -rn | head -4 | paste -sd, | sed "s/^/threads (share of a core):/"

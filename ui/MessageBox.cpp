@@ -72,9 +72,9 @@ bool AskReplace(wxWindow* owner, const wxString& path) {
 
 wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,
                         const wxString& ext, const wxString& near) {
-    wxString dir = near.empty() ? wxString() : wxFileName(near).GetPath();
+    wxString dir = wxFileName(near).GetPath();
     if (dir.empty() || !wxFileName::DirExists(dir)) {
-        dir = wxGetHomeDir();
+        dir = wxString::FromUTF8(platform::HomeDir());
     }
     wxString name = defaultName;
     for (;;) {

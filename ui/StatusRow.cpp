@@ -252,9 +252,10 @@ wxString CStatusRow::FittedWarning() const {
     if (fits(whole)) {
         return whole;
     }
-    // Two lines broken at a space, the name whole, where both fit. The
-    // longest first line that fits leaves the shortest second one.
-    for (size_t at = whole.rfind(' '); at != wxString::npos && at > 0;
+    // Two lines broken at a space before the question, the name whole, where
+    // both fit. The longest first line that fits leaves the shortest second.
+    const size_t nameEnd = kWarningHead.length() + m_device.length();
+    for (size_t at = whole.rfind(' ', nameEnd - 1); at != wxString::npos && at > 0;
          at = whole.rfind(' ', at - 1)) {
         if (fits(whole.Left(at))) {
             if (fits(whole.Mid(at + 1))) {
