@@ -6,7 +6,8 @@
 namespace wavein {
 namespace {
 
-std::atomic<int> g_peak{-1};
+// One slot for each reader, so that neither takes what the other has not seen.
+std::atomic<int> g_peak[2] = {-1, -1};
 std::atomic<bool> g_paused{false};
 
 } // namespace
@@ -19,13 +20,15 @@ void NoteInputPeak(const std::uint8_t* pcm, std::size_t nbytes) {
         const int a = s < 0 ? -static_cast<int>(s) : s;
         peak = a > peak ? a : peak;
     }
-    int seen = g_peak.load(std::memory_order_relaxed);
-    while (peak > seen && !g_peak.compare_exchange_weak(seen, peak, std::memory_order_relaxed)) {
+    for (auto& slot : g_peak) {
+        int seen = slot.load(std::memory_order_relaxed);
+        while (peak > seen && !slot.compare_exchange_weak(seen, peak, std::memory_order_relaxed)) {
+        }
     }
 }
 
-int TakeInputPeak() {
-    return g_peak.exchange(-1, std::memory_order_relaxed);
+int TakeInputPeak(PeakReader reader) {
+    return g_peak[static_cast<int>(reader)].exchange(-1, std::memory_order_relaxed);
 }
 
 void SetInputPaused(bool paused) {

@@ -12,9 +12,12 @@ constexpr int kFullScale = 32768;
 
 // Folds the peak of `nbytes` of 16-bit little-endian PCM into the level.
 void NoteInputPeak(const std::uint8_t* pcm, std::size_t nbytes);
-// The highest absolute sample (0..32768) since the last call; -1 when no
-// audio arrived in between.
-int TakeInputPeak();
+// Who reads the level: the window's meter, or the recording engine (its
+// silence watch and the command line's level).
+enum class PeakReader { Meter = 0, Engine = 1 };
+// The highest absolute sample (0..32768) since `reader`'s last call; -1
+// when no audio arrived in between.
+int TakeInputPeak(PeakReader reader = PeakReader::Meter);
 
 // While paused the layer keeps reading the source but drops what it reads.
 void SetInputPaused(bool paused);

@@ -130,6 +130,7 @@ class Connection {
 
 std::mutex g_devicesMutex;
 std::vector<DeviceInfo> g_devices;
+std::string g_defaultSource; // under g_devicesMutex
 
 } // namespace
 
@@ -452,19 +453,36 @@ void CollectSource(pa_context* /*c*/, const pa_source_info* info, int eol, void*
     out->first->push_back(std::move(d));
 }
 
+void CollectDefaultSource(pa_context* /*c*/, const pa_server_info* info, void* userdata) {
+    auto* out = static_cast<std::pair<std::string*, pa_threaded_mainloop*>*>(userdata);
+    if (info != nullptr && info->default_source_name != nullptr) {
+        *out->first = info->default_source_name;
+    }
+    pa_threaded_mainloop_signal(out->second, 0);
+}
+
 } // namespace
 
 unsigned waveInGetNumDevs() {
     std::vector<DeviceInfo> found;
+    std::string defaultSource;
     Connection conn;
     if (conn.Connect()) {
         Connection::Lock lock(conn.loop());
         std::pair<std::vector<DeviceInfo>*, pa_threaded_mainloop*> ud{&found, conn.loop()};
         conn.Wait(pa_context_get_source_info_list(conn.context(), &CollectSource, &ud));
+        std::pair<std::string*, pa_threaded_mainloop*> def{&defaultSource, conn.loop()};
+        conn.Wait(pa_context_get_server_info(conn.context(), &CollectDefaultSource, &def));
     }
     std::lock_guard<std::mutex> lk(g_devicesMutex);
     g_devices = std::move(found);
+    g_defaultSource = std::move(defaultSource);
     return static_cast<unsigned>(g_devices.size());
+}
+
+std::string waveInGetDefaultSource() {
+    std::lock_guard<std::mutex> lk(g_devicesMutex);
+    return g_defaultSource;
 }
 
 bool waveInGetDevName(unsigned dev, std::string& name) {

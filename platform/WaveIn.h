@@ -62,6 +62,10 @@ unsigned waveInGetNumDevs();
 // is no such device.
 bool waveInGetDevName(unsigned dev, std::string& name);
 
+// Server name of the server's default source at the last enumeration (""
+// when there is none or no server).
+std::string waveInGetDefaultSource();
+
 // Server name of device `dev`'s source from the last enumeration, which
 // stays the same while its number changes.
 bool waveInGetDevSource(unsigned dev, std::string& source);

@@ -16,6 +16,7 @@ std::atomic<wavein::HWaveIn> g_hWaveIn{nullptr};
 std::unique_ptr<std::mutex> g_hCaptureMutex;
 std::atomic<bool> g_bCaptureFailed{false};
 std::atomic<std::uint64_t> g_qwCapturedBytes{0};
+std::atomic<std::uint32_t> g_dwBuffersWritten{0};
 std::atomic<bool> g_bOutputUnlinked{false};
 
 namespace {
@@ -62,6 +63,7 @@ void ClearCaptureFailure() {
     g_bWriteFailed = false;
     g_bOutputUnlinked = false;
     g_qwCapturedBytes = 0;
+    g_dwBuffersWritten = 0;
 }
 
 bool OpenCapture(int deviceId, std::string* error) {
@@ -162,6 +164,8 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
                 std::fflush(g_outFile.get()) != 0) {
                 g_bWriteFailed = true;
                 Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
+            } else {
+                ++g_dwBuffersWritten;
             }
         }
         // Writes into a file whose folder was removed succeed, and are lost

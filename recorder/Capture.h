@@ -29,6 +29,9 @@ extern std::atomic<bool> g_bCaptureFailed;
 extern std::atomic<bool> g_bOutputUnlinked;
 constexpr const char* kFileRemoved =
     "the output file or its folder was deleted during the recording";
+// Encoded buffers written to the file in this recording: the recording
+// thread makes each one durable.
+extern std::atomic<std::uint32_t> g_dwBuffersWritten;
 // Bytes of PCM handed to the encoder in this recording.
 extern std::atomic<std::uint64_t> g_qwCapturedBytes;
 std::string CaptureFailureReason();

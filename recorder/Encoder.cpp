@@ -2,11 +2,13 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/Paths.h"
+#include "recorder/TakeSync.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +25,7 @@ FilePtr g_outFile;
 namespace {
 std::mutex g_loadMutex;
 std::string g_outFileName; // the name g_outFile was opened under
+TakeSync g_takeSync;       // used on the recording thread once the take runs
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -104,7 +107,39 @@ std::string Rescue(int fd, const std::string& fileName, std::string& why) {
     return CopyOut(fd, to, why) ? to : std::string();
 }
 
+std::string BeingRecordedText(const std::string& fileName) {
+    return "The file " + fileName +
+           " is being recorded by another window. Choose another output file.";
+}
+
 } // namespace
+
+bool IsBeingRecorded(const std::string& fileName) {
+    // A recording holds its file with an exclusive lock (see OpenOutputFile);
+    // a shared one is refused while it does.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return locked;
+}
+
+bool SyncOutputFile(std::string* error) {
+    if (g_takeSync.Sync()) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error =
+            std::string("the file could not be written to the disk (") + std::strerror(errno) + ")";
+    }
+    return false;
+}
+
+SyncFigures OutputSyncFigures() {
+    return g_takeSync.Figures();
+}
 
 std::string RecoveredName(const std::string& dir, const std::string& fileName) {
     std::string base = BaseName(fileName);
@@ -226,6 +261,12 @@ bool CheckOutputFile(const std::string& fileName, std::string* error) {
         if (S_ISDIR(st.st_mode)) {
             return refuse(EISDIR);
         }
+        if (S_ISREG(st.st_mode) && IsBeingRecorded(fileName)) {
+            if (error != nullptr) {
+                *error = BeingRecordedText(fileName);
+            }
+            return false;
+        }
         // Replacing it goes through the folder (the old one is moved away)
         // or, for a device, through the file itself.
         if (!S_ISREG(st.st_mode)) {
@@ -248,16 +289,46 @@ bool CheckOutputFile(const std::string& fileName, std::string* error) {
 }
 
 bool OpenOutputFile(const std::string& fileName, std::string* error) {
-    // Read-write: a take whose name is lost is copied out of it.
-    g_outFile.reset(std::fopen(fileName.c_str(), "w+b"));
-    if (g_outFile == nullptr) {
+    // Read-write: a take whose name is lost is copied out of it. Emptied
+    // only once it is locked, so that a file another copy of the program
+    // has just begun to record is left whole.
+    const auto fail = [&](int err) {
         if (error != nullptr) {
-            *error =
-                "The file " + fileName + " could not be created: " + std::strerror(errno) + ".";
+            *error = "The file " + fileName + " could not be created: " + std::strerror(err) + ".";
         }
         return false;
+    };
+    const int fd = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        return fail(errno);
+    }
+    struct stat st {};
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // The lock lives as long as the open file: while the take is recorded.
+    if (regular && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(fd);
+        if (err == EWOULDBLOCK) {
+            if (error != nullptr) {
+                *error = BeingRecordedText(fileName);
+            }
+            return false;
+        }
+        return fail(err);
+    }
+    if (regular && ::ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
+    }
+    g_outFile.reset(::fdopen(fd, "w+b"));
+    if (g_outFile == nullptr) {
+        const int err = errno;
+        ::close(fd);
+        return fail(err);
     }
     g_outFileName = fileName;
+    g_takeSync.Begin(fileno(g_outFile.get()), fileName);
     return true;
 }
 
@@ -301,7 +372,13 @@ bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) 
             ok = false;
             why = std::strerror(errno);
         }
-        if (fstat(fileno(g_outFile.get()), &st) == 0 && st.st_nlink == 0) {
+        const bool named = fstat(fileno(g_outFile.get()), &st) != 0 || st.st_nlink > 0;
+        if (named && !g_takeSync.Sync() && ok) {
+            ok = false;
+            why = std::strerror(errno);
+        }
+        g_takeSync.End();
+        if (!named) {
             // Its name is gone: the open file is the only copy of the take.
             std::string rescueWhy;
             if (rescued != nullptr) {

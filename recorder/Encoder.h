@@ -1,6 +1,7 @@
 // Binding to the MP3 encoder library, loaded at the first recording.
 #pragma once
 
+#include "recorder/TakeSync.h"
 #include "recorder/lame_enc/BladeEnc.h"
 
 #include <atomic>
@@ -47,12 +48,23 @@ int InitEncoderStream(unsigned bitrate, std::string* error = nullptr);
 // anything else. false (with `error` naming the file) when it can't.
 bool CheckOutputFile(const std::string& fileName, std::string* error = nullptr);
 
-// Creates (or empties) the output file as g_outFile.
+// Whether `fileName` is held by a recording (this program's or another
+// copy's): its file is locked while the take is recorded.
+bool IsBeingRecorded(const std::string& fileName);
+
+// Creates (or empties) the output file as g_outFile, locked while it is
+// open; refused when another recording holds it.
 bool OpenOutputFile(const std::string& fileName, std::string* error = nullptr);
 
 // The stream, then the file (created or emptied). 1 on success; on failure
 // nothing is left open and `error` names the file or library and the reason.
 int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string* error = nullptr);
+
+// Makes what was written to the output file durable (see TakeSync); on
+// the recording thread only. false (with `error`) when the disk refused.
+bool SyncOutputFile(std::string* error = nullptr);
+// The syncs of the take now open, or of the last one once it is closed.
+SyncFigures OutputSyncFigures();
 
 // Writes what the encoder still holds, then closes the stream and the
 // file. Returns false (with `error`) when the file could not be completed.

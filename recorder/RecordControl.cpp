@@ -1,15 +1,16 @@
 #include "recorder/RecordControl.h"
 
+#include "platform/InputLevel.h"
 #include "platform/Trash.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
-#include "ui/EnableControls.h"
 
 #include <pthread.h>
 #include <wx/string.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <deque>
 #include <future>
@@ -36,6 +37,16 @@ struct PendingReport {
 };
 std::deque<PendingReport> g_reports; // under g_handlerMutex
 
+std::mutex g_observerMutex;
+RecordObserver* g_observer = nullptr; // under g_observerMutex
+
+template <typename F> void Tell(F&& f) {
+    std::lock_guard<std::mutex> lk(g_observerMutex);
+    if (g_observer != nullptr) {
+        f(*g_observer);
+    }
+}
+
 std::mutex g_takeMutex;
 std::string g_takePath;
 
@@ -51,6 +62,25 @@ int RecordThreadBody(unsigned generation);
 std::string RecordedTakePath() {
     std::lock_guard<std::mutex> lk(g_takeMutex);
     return g_takePath;
+}
+
+void SetRecordObserver(RecordObserver* observer) {
+    std::lock_guard<std::mutex> lk(g_observerMutex);
+    g_observer = observer;
+}
+
+std::string StartFailureText(const std::string& error) {
+    return "The recording could not be started.\n\n" + error;
+}
+
+std::string TakeEndText(const TakeEnd& end) {
+    return "The recording stopped: " + end.failure + ".\n\n" +
+           (end.keptAt.empty() ? std::string("It could not be saved.")
+                               : "What was recorded up to then is kept in " + end.keptAt + ".");
+}
+
+bool IsCurrentTake(unsigned generation) {
+    return generation == g_generation.load();
 }
 
 FailureReport TakeFailureReport() {
@@ -163,12 +193,32 @@ int RecordThreadProc() {
 namespace {
 
 int RecordThreadBody(unsigned generation) {
-    EnableControls(false, true);
+    wavein::TakeInputPeak(wavein::PeakReader::Engine); // what came before is not this take's
+    Tell([](RecordObserver& o) { o.RecordingStarted(); });
     wavein::waveInStart(g_hWaveIn.load());
 
     std::string failure;
+    auto lastSound = std::chrono::steady_clock::now();
+    std::uint32_t synced = 0;
     while (g_bRecording) {
         std::this_thread::sleep_for(kPoll);
+        const int peak = wavein::TakeInputPeak(wavein::PeakReader::Engine);
+        const auto now = std::chrono::steady_clock::now();
+        if (wavein::InputPaused() ||
+            (peak > 0 && 20.0 * std::log10(peak / double(wavein::kFullScale)) >= kSilenceDb)) {
+            lastSound = now;
+        }
+        const bool silent =
+            std::chrono::duration<double>(now - lastSound).count() >= kSilenceSeconds;
+        Tell([peak, silent](RecordObserver& o) { o.RecordingLevel(peak, silent); });
+        // Each second written is made durable here, off the capture path.
+        const std::uint32_t written = g_dwBuffersWritten.load();
+        if (written != synced) {
+            synced = written;
+            if (!SyncOutputFile(&failure)) {
+                break;
+            }
+        }
         if (g_bCaptureFailed) {
             failure = CaptureFailureReason();
             break;
@@ -194,9 +244,9 @@ int RecordThreadBody(unsigned generation) {
     }
     SetTakePath(keptAt);
 
-    // Last: the GUI thread's Stop waits for this.
+    // Last: the front end's Stop waits for this.
     g_hRecordThread = 0;
-    EnableControls(true, true);
+    Tell([&](RecordObserver& o) { o.RecordingEnded(TakeEnd{failure, keptAt, generation}); });
     if (!failure.empty()) {
         // Under the lock, so that reports queue in the order of the calls.
         std::lock_guard<std::mutex> lk(g_handlerMutex);

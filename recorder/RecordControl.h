@@ -1,5 +1,6 @@
-// Recording control: the Record/Stop handshake between the GUI thread and
-// the recording thread.
+// The recording engine: a take is started from a request and stopped, and
+// the engine tells its front end (the main dialog, the command line) what
+// happens through a RecordObserver. It knows no window.
 #pragma once
 
 #include <atomic>
@@ -9,7 +10,7 @@
 
 class wxString;
 
-// 1 from Record until Stop. Written on the GUI thread only.
+// 1 from Record until Stop. Written by the front end's thread only.
 extern std::atomic<bool> g_bRecording;
 // The running recording thread, 0 when there is none. The thread clears it
 // once the device, the encoder stream and the file are closed.
@@ -58,3 +59,41 @@ int RecordThreadProc();
 
 // Polls for the stall of a silent source, in seconds.
 constexpr double kStallSeconds = 5.0;
+
+// Input under this level for this long is reported as silence.
+constexpr double kSilenceDb = -50.0;
+constexpr double kSilenceSeconds = 10.0;
+
+// How a take ended.
+struct TakeEnd {
+    std::string failure;     // why it ended by itself; "" after a Stop
+    std::string keptAt;      // where the take is ("" when it could not be saved)
+    unsigned generation = 0; // the recording it is about (see IsCurrentTake)
+};
+// Whether `generation` is the recording started last: a report handled
+// after a Stop and a new Record must leave the new recording running.
+bool IsCurrentTake(unsigned generation);
+
+// What the engine reports, on the recording thread; the front end moves
+// it to its own thread.
+class RecordObserver {
+  public:
+    virtual ~RecordObserver() = default;
+    // The device has started.
+    virtual void RecordingStarted() {}
+    // Every 100 ms: the input's peak since the last report (0..32768, -1
+    // when nothing came) and whether the input has stayed under
+    // kSilenceDb for kSilenceSeconds (a pause is not silence).
+    virtual void RecordingLevel(int /*peak*/, bool /*silent*/) {}
+    // The device, the encoder stream and the file are closed.
+    virtual void RecordingEnded(const TakeEnd& end) = 0;
+};
+// What the user is told, in the window's box or on the command line: that
+// a take could not start (with StartRecording's `error`), and that a take
+// ended by itself and where it is.
+std::string StartFailureText(const std::string& error);
+std::string TakeEndText(const TakeEnd& end);
+
+// The one observer (nullptr for none). Returns once no call to the
+// previous one is running.
+void SetRecordObserver(RecordObserver* observer);

@@ -97,7 +97,7 @@ CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
 }
 
 CCorvaneDlg::~CCorvaneDlg() {
-    SetRecordingFailureHandler(nullptr);
+    WatchRecordings(false);
     if (theApp->GetMainDialog() == this) {
         theApp->SetMainDialog(nullptr);
     }
@@ -123,14 +123,11 @@ bool CCorvaneDlg::OnInitDialog() {
     if (DeviceList()->GetCount() == 0) {
         ShowMessageBox(this, "No Input Device Available", "Corvane", wxOK | wxICON_INFORMATION);
     }
-    if (DeviceList()->GetCount() > 0) {
-        DeviceList()->SetSelection(0);
-    }
+    // Alphabetical, starting on the source the desktop records from.
+    SelectDeviceSource(DeviceList(), wavein::waveInGetDefaultSource());
     BitrateList()->SetSelection(3);
     OutputFileBox()->ChangeValue(wxString::FromUTF8(platform::HomeDir() + "/MyMP3.mp3"));
-    SetRecordingFailureHandler([this](const std::string& reason) {
-        CallAfter([this, reason] { OnRecordingFailed(reason); });
-    });
+    WatchRecordings(true);
     g_hCaptureMutex = std::make_unique<std::mutex>();
     m_statusRow = std::make_unique<CStatusRow>(this);
     RecordButton()->SetFocus();

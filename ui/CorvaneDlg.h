@@ -13,6 +13,7 @@
 #include <vector>
 
 class CStatusRow;
+struct TakeEnd;
 class wxButton;
 class wxChoice;
 class wxTextCtrl;
@@ -59,7 +60,9 @@ class CCorvaneDlg : public wxDialog {
     // Tab and Shift+Tab: the next live tab stop after the focus, wrapping.
     void MoveFocus(bool forward);
     // The recording ended by itself: tidy up as Stop would, and say why.
-    void OnRecordingFailed(const std::string& reason);
+    void OnRecordingFailed(const TakeEnd& end);
+    // Whether the window takes the recording engine's reports.
+    void WatchRecordings(bool watch);
 
     wxButton* RecordButton() const;
     wxChoice* DeviceList() const;

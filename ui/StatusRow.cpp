@@ -28,6 +28,10 @@ const wxString kWarningTail = ": is it muted?";
 
 } // namespace
 
+std::string SilenceWarningText(const std::string& device) {
+    return (kWarningHead + wxString::FromUTF8(device) + kWarningTail).utf8_string();
+}
+
 std::string FormatTakeTime(double seconds) {
     const long total = seconds > 0 ? std::lround(seconds) : 0;
     char text[32];
@@ -56,7 +60,6 @@ void FillDeviceChoice(wxChoice* list, const std::string& keepSource) {
     list->Freeze();
     list->Clear();
     const unsigned count = wavein::waveInGetNumDevs();
-    int keep = wxNOT_FOUND;
     for (unsigned dev = 0; dev < count; ++dev) {
         std::string name;
         if (!wavein::waveInGetDevName(dev, name)) {
@@ -67,20 +70,30 @@ void FillDeviceChoice(wxChoice* list, const std::string& keepSource) {
                             reinterpret_cast<void*>(static_cast<std::intptr_t>(dev)));
     }
     // Positions settle only once every item is in the sorted list.
-    for (unsigned pos = 0; pos < list->GetCount() && !keepSource.empty(); ++pos) {
-        std::string source;
-        const auto dev =
-            static_cast<unsigned>(reinterpret_cast<std::intptr_t>(list->GetClientData(pos)));
-        if (wavein::waveInGetDevSource(dev, source) && source == keepSource) {
-            keep = static_cast<int>(pos);
-            break;
+    SelectDeviceSource(list, keepSource);
+    list->Thaw();
+}
+
+void SelectDeviceSource(wxChoice* list, const std::string& source) {
+    const auto find = [list](const std::string& wanted) {
+        for (unsigned pos = 0; pos < list->GetCount() && !wanted.empty(); ++pos) {
+            std::string src;
+            const auto dev =
+                static_cast<unsigned>(reinterpret_cast<std::intptr_t>(list->GetClientData(pos)));
+            if (wavein::waveInGetDevSource(dev, src) && src == wanted) {
+                return static_cast<int>(pos);
+            }
         }
+        return static_cast<int>(wxNOT_FOUND);
+    };
+    int keep = find(source);
+    if (keep == wxNOT_FOUND) {
+        keep = find(wavein::waveInGetDefaultSource());
     }
     if (keep == wxNOT_FOUND && list->GetCount() > 0) {
         keep = 0;
     }
     list->SetSelection(keep);
-    list->Thaw();
 }
 
 std::string SelectedSource(wxChoice* list) {

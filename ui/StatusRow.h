@@ -26,10 +26,16 @@ std::string FormatTakeTime(double seconds);
 // "512 bytes", "336 KB", "12.4 MB" (1 KB = 1000 bytes).
 std::string FormatTakeSize(std::uint64_t bytes);
 
+// "No sound from DEVICE: is it muted?", the warning of a silent input.
+std::string SilenceWarningText(const std::string& device);
+
 // Fills `list` from the server's sources, sorted, each item with its
-// device number; the item of source `keepSource` (else the first) is
-// selected.
+// device number; the item of source `keepSource` is selected (see
+// SelectDeviceSource).
 void FillDeviceChoice(wxChoice* list, const std::string& keepSource);
+// Selects the item of server source `source`, else the server's default
+// source, else the first item.
+void SelectDeviceSource(wxChoice* list, const std::string& source);
 // The server name of the selected item's source ("" when none).
 std::string SelectedSource(wxChoice* list);
 

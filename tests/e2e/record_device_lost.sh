@@ -6,7 +6,12 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 mp3="$HOME/MyMP3.mp3"
-start_recording # "Alpha Line In", first in the list
+start_app
+w=$(wait_window Vestrel) || fail "no main window"
+# Another source becomes the default once the list stands on "Alpha Line In".
+pactl set-default-source zeta_mic
+sleep 1
+press "$w" Return
 feed_tone 1000 5 "$VESTREL_FIFO_ALPHA" &
 alpha=$!
 feed_tone 440 6 "$VESTREL_FIFO_ZETA" &

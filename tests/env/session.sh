@@ -10,7 +10,8 @@
 #   VESTREL_PULSE_PID  the PulseAudio server (pipewire-pulse on PipeWire)
 #   VESTREL_SOUND_PID  the process that moves the audio (to stop it)
 #   VESTREL_FIFO_ZETA  FIFO of source "zeta_mic"   ("Zeta Microphone", device 0)
-#   VESTREL_FIFO_ALPHA FIFO of source "alpha_line" ("Alpha Line In",   device 1)
+#   VESTREL_FIFO_ALPHA FIFO of source "alpha_line" ("Alpha Line In",   device 1),
+#                      the server's default source
 set -u
 root=$(mktemp -d /tmp/vestrel-session.XXXXXX)
 export HOME="$root/home" XDG_RUNTIME_DIR="$root/run"
@@ -120,7 +121,9 @@ else
         echo "session: PulseAudio did not start" >&2; cat "$root/pulse.log" >&2; exit 1
     fi
 fi
-pactl set-default-source zeta_mic
+# The default source is the first in the list, where the program starts;
+# a test about another default sets it itself.
+pactl set-default-source alpha_line
 pactl set-default-sink speakers
 export VESTREL_SESSION_ROOT="$root"
 # A test of "no sound server" points the program elsewhere.

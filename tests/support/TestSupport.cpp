@@ -297,6 +297,12 @@ int OpenFdCount() {
     return CountEntries("/proc/self/fd") - 1; // the one reading it
 }
 
+bool SetDefaultSource(const std::string& sourceName) {
+    int status = 0;
+    RunOutput({"pactl", "set-default-source", sourceName}, &status);
+    return status == 0;
+}
+
 bool UnloadSource(const std::string& sourceName) {
     const std::string modules = RunOutput({"pactl", "list", "short", "modules"});
     const auto at = modules.find("source_name=" + sourceName + " ");

@@ -76,6 +76,8 @@ void DrainTestSources();
 int SourceOutputCount();
 int ThreadCount();
 int OpenFdCount();
+// Makes server source `sourceName` the default one (pactl).
+bool SetDefaultSource(const std::string& sourceName);
 // Unloads the server module that made source `sourceName`; false when
 // there is none.
 bool UnloadSource(const std::string& sourceName);

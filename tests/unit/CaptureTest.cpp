@@ -110,6 +110,7 @@ TEST(Capture, ToneComesBackWholeAtEachBitRate) {
 }
 
 TEST(Capture, RecordsTheChosenDeviceNotTheDefault) {
+    SetDefaultSource("zeta_mic");
     ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     const std::string file = TempDir() + "/chosen.mp3";
     std::string error;
@@ -276,6 +277,7 @@ TEST(CaptureFailure, OutputFolderRemovedMidTakeSavesTheTake) {
 }
 
 TEST(CaptureFailure, SourceThatVanishesEndsTheRecordingAtOnceAndKeepsIt) {
+    SetDefaultSource("zeta_mic");
     ASSERT_EQ(wavein::waveInGetNumDevs(), kSources);
     FailureWatch watch;
     const std::string file = TempDir() + "/vanish.mp3";

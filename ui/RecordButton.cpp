@@ -1,6 +1,8 @@
-// The Record/Stop button of the main dialog.
+// The Record/Stop button of the main dialog, and what the window does
+// with the recording engine's reports.
 #include "recorder/RecordControl.h"
 #include "ui/CorvaneDlg.h"
+#include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/StatusRow.h"
 
@@ -23,7 +25,36 @@ RecordRequest ReadRequest(CCorvaneDlg& dlg) {
     return req;
 }
 
+// The engine reports on its own thread: EnableControls and CallAfter bring
+// what the window does to the GUI thread.
+class WindowObserver : public RecordObserver {
+  public:
+    explicit WindowObserver(CCorvaneDlg* dlg) : m_dlg(dlg) {}
+    void RecordingStarted() override { EnableControls(false, true); }
+    void RecordingEnded(const TakeEnd& end) override {
+        EnableControls(true, true);
+        if (!end.failure.empty()) {
+            m_dlg->CallAfter([dlg = m_dlg, end] { dlg->OnRecordingFailed(end); });
+        }
+    }
+
+  private:
+    CCorvaneDlg* m_dlg;
+};
+
+std::unique_ptr<WindowObserver> g_windowObserver;
+
 } // namespace
+
+void CCorvaneDlg::WatchRecordings(bool watch) {
+    if (watch) {
+        g_windowObserver = std::make_unique<WindowObserver>(this);
+        SetRecordObserver(g_windowObserver.get());
+    } else {
+        SetRecordObserver(nullptr);
+        g_windowObserver.reset();
+    }
+}
 
 void CCorvaneDlg::OnRecordStop() {
     const wxString caption = RecordButton()->GetLabel();
@@ -32,9 +63,8 @@ void CCorvaneDlg::OnRecordStop() {
         const RecordRequest req = ReadRequest(*this);
         std::string error;
         if (!StartRecording(req, error)) {
-            ShowMessageBox(this,
-                           "The recording could not be started.\n\n" + wxString::FromUTF8(error),
-                           "Vestrel", wxOK | wxICON_ERROR);
+            ShowMessageBox(this, wxString::FromUTF8(StartFailureText(error)), "Vestrel",
+                           wxOK | wxICON_ERROR);
             return;
         }
         RecordButton()->SetLabel("Stop");
@@ -53,21 +83,16 @@ void CCorvaneDlg::OnRecordStop() {
     m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
 }
 
-void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
-    const FailureReport report = TakeFailureReport();
+void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {
     // Reported late, the failure may be about a recording that a Stop has
     // already tidied up, with a new one running since: leave that one be.
-    if (report.current && RecordButton()->GetLabel() != "Record") {
+    if (IsCurrentTake(end.generation) && RecordButton()->GetLabel() != "Record") {
         StopRecording();
         RecordButton()->SetLabel("Record");
-        m_player.put_URL(wxString::FromUTF8(report.keptAt));
+        m_player.put_URL(wxString::FromUTF8(end.keptAt));
     }
     if (m_statusRow) {
         m_statusRow->RecordingEnded();
     }
-    const wxString where = report.keptAt.empty() ? wxString("It could not be saved.")
-                                                 : "What was recorded up to then is kept in " +
-                                                       wxString::FromUTF8(report.keptAt) + ".";
-    ShowMessageBox(this, "The recording stopped: " + wxString::FromUTF8(reason) + ".\n\n" + where,
-                   "Vestrel", wxOK | wxICON_WARNING);
+    ShowMessageBox(this, wxString::FromUTF8(TakeEndText(end)), "Vestrel", wxOK | wxICON_WARNING);
 }
