@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/RecordCommand.h"
+
 #include <wx/cmdline.h>
 #include <wx/msgout.h>
 
@@ -15,6 +17,60 @@ std::string VersionText() {
     return "Vestrel " VESTREL_VERSION;
 }
 
+namespace {
+
+const char kRecordExamples[] =
+    "\nExamples:\n"
+    "  vestrel --record ~/Lectures/%Y-%m-%d-%H%M.mp3 --for 1h30m --bitrate 128\n"
+    "  vestrel --record take.mp3 --device \"Built-in Audio Analog Stereo\"   (Ctrl+C ends it)\n"
+    "\n"
+    "Every Monday at 10:00 with a systemd user timer, in ~/.config/systemd/user/:\n"
+    "  lecture.service:  [Service]\n"
+    "                    ExecStart=/usr/bin/vestrel --record %h/Lectures/%%Y-%%m-%%d.mp3 --for "
+    "1h30m\n"
+    "  lecture.timer:    [Timer]\n"
+    "                    OnCalendar=Mon 10:00\n"
+    "                    [Install]\n"
+    "                    WantedBy=timers.target\n"
+    "  then: systemctl --user enable --now lecture.timer\n"
+    "\n"
+    "The same with cron (crontab -e; % must be written \\%):\n"
+    "  0 10 * * 1  vestrel --quiet --record ~/Lectures/\\%Y-\\%m-\\%d.mp3 --for 1h30m\n"
+    "\n"
+    "Exit status: 0 the take is kept whole, 1 it ended by a fault (what was recorded is\n"
+    "kept) or could not start, 2 a wrong command line.\n";
+
+std::optional<int> RunWithoutWindow(const wxCmdLineParser& parser) {
+    wxString value;
+    if (parser.Found("list-devices")) {
+        return ListDevices();
+    }
+    if (!parser.Found("record", &value)) {
+        for (const char* name : {"device", "bitrate", "for", "quiet"}) {
+            if (parser.Found(name)) {
+                std::fprintf(stderr, "vestrel: --%s goes with --record\n", name);
+                return 2;
+            }
+        }
+        return std::nullopt; // the window
+    }
+    RecordOptions o;
+    o.file = value.utf8_string();
+    if (parser.Found("device", &value)) {
+        o.device = value.utf8_string();
+    }
+    if (parser.Found("bitrate", &value)) {
+        o.bitrate = value.utf8_string();
+    }
+    if (parser.Found("for", &value)) {
+        o.duration = value.utf8_string();
+    }
+    o.quiet = parser.Found("quiet");
+    return RecordFromCommandLine(o);
+}
+
+} // namespace
+
 std::optional<int> HandleCommandLine(int argc, char** argv) {
     if (argc <= 1) {
         return std::nullopt;
@@ -23,6 +79,24 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
         {wxCMD_LINE_SWITCH, "h", "help", "show this help and exit", wxCMD_LINE_VAL_NONE,
          wxCMD_LINE_OPTION_HELP},
         {wxCMD_LINE_SWITCH, nullptr, "version", "show the version and exit"},
+        {wxCMD_LINE_OPTION, nullptr, "record",
+         "record to FILE without a window, until Ctrl+C or SIGTERM (FILE may hold strftime "
+         "patterns such as %Y-%m-%d-%H%M)",
+         wxCMD_LINE_VAL_STRING, 0},
+        {wxCMD_LINE_OPTION, nullptr, "device",
+         "with --record: the device as --list-devices shows it, or its source name (default: "
+         "the sound server's default source)",
+         wxCMD_LINE_VAL_STRING, 0},
+        {wxCMD_LINE_OPTION, nullptr, "bitrate",
+         "with --record: the MP3 bit rate in kbit/s, one the window offers (default: 64)",
+         wxCMD_LINE_VAL_STRING, 0},
+        {wxCMD_LINE_OPTION, nullptr, "for",
+         "with --record: stop after DURATION (90s, 45m, 1h30m or h:mm:ss)", wxCMD_LINE_VAL_STRING,
+         0},
+        {wxCMD_LINE_SWITCH, nullptr, "quiet", "with --record: print nothing but errors",
+         wxCMD_LINE_VAL_NONE, 0},
+        {wxCMD_LINE_SWITCH, nullptr, "list-devices",
+         "list the input devices (* marks the default) and exit", wxCMD_LINE_VAL_NONE, 0},
         // GTK's own option, taken by the toolkit when the program starts.
         {wxCMD_LINE_OPTION, nullptr, "display", "X display to use", wxCMD_LINE_VAL_STRING,
          wxCMD_LINE_HIDDEN},
@@ -34,6 +108,7 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     wxCmdLineParser parser(kOptions, argc, argv);
     parser.SetLogo(
         wxString::FromUTF8(VersionText() + ": records from an input device to an MP3 file.\n"));
+    parser.AddUsageText(wxString::FromUTF8(kRecordExamples));
     const int rc = parser.Parse(false);
     std::optional<int> status;
     if (rc == -1) {
@@ -45,6 +120,8 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     } else if (parser.Found("version")) {
         std::printf("%s\n", VersionText().c_str());
         status = 0;
+    } else {
+        status = RunWithoutWindow(parser);
     }
     wxMessageOutput::Set(previous);
     std::fflush(stdout);

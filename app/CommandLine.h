@@ -1,4 +1,5 @@
-// The program's command line: --help and --version, nothing else.
+// The program's command line: --help, --version, and recording without a
+// window (--record, --list-devices).
 #pragma once
 
 #include <optional>

@@ -374,3 +374,26 @@ source_description() { # name
     pactl list sources | awk -v n="$1" '$1 == "Name:" { on = $2 == n }
         on && $1 == "Description:" { sub(/^[ \t]*Description: /, ""); print; exit }'
 }
+
+# Runs the program from the command line as a script or a timer does: no
+# display. Standard output and error go where the caller sends them.
+vestrel_cli() {
+    env -u DISPLAY -u WAYLAND_DISPLAY LD_LIBRARY_PATH=${VESTREL_APP_LD_LIBRARY_PATH:-} "$bin/vestrel" "$@"
+}
+
+# Waits up to 10 s until the sound server has $1 recording streams (default 1).
+wait_streams() { # [count]
+    for _ in $(seq 100); do
+        [ "$(source_outputs)" -ge "${1:-1}" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Ends process $1 and everything it started (a feeder's sox and dd, which
+# would go on writing stale audio into their FIFO).
+kill_tree() { # pid
+    local c
+    for c in $(pgrep -P "$1"); do kill_tree "$c"; done
+    kill "$1" 2>/dev/null
+}

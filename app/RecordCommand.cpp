@@ -1,0 +1,357 @@
+#include "app/RecordCommand.h"
+
+#include "platform/InputLevel.h"
+#include "platform/Paths.h"
+#include "platform/WaveIn.h"
+#include "recorder/Capture.h"
+#include "recorder/RecordControl.h"
+#include "ui/DialogTemplate.h"
+#include "ui/Resource.h"
+#include "ui/StatusRow.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace app {
+namespace {
+
+// A device as the window's list shows it.
+struct ListedDevice {
+    int number;
+    std::string description;
+    std::string source;
+};
+
+// The server's sources in the window's order: its sorted list compares
+// names as GTK does, by the locale's collation.
+std::vector<ListedDevice> ListedDevices() {
+    std::vector<ListedDevice> out;
+    const unsigned count = wavein::waveInGetNumDevs();
+    for (unsigned dev = 0; dev < count; ++dev) {
+        ListedDevice d{static_cast<int>(dev), {}, {}};
+        if (wavein::waveInGetDevName(dev, d.description) &&
+            wavein::waveInGetDevSource(dev, d.source)) {
+            out.push_back(std::move(d));
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const ListedDevice& a, const ListedDevice& b) {
+        return g_utf8_collate(a.description.c_str(), b.description.c_str()) < 0;
+    });
+    return out;
+}
+
+void PrintDevices(std::FILE* to, const std::vector<ListedDevice>& devices) {
+    const std::string def = wavein::waveInGetDefaultSource();
+    for (const auto& d : devices) {
+        std::fprintf(to, "%s %s\t%s\n", d.source == def ? "*" : " ", d.description.c_str(),
+                     d.source.c_str());
+    }
+}
+
+// What the engine reports, kept for the main thread's loop.
+class LineObserver : public RecordObserver {
+  public:
+    void RecordingStarted() override { m_started = true; }
+    void RecordingLevel(int peak, bool silent) override {
+        int seen = m_peak.load();
+        while (peak > seen && !m_peak.compare_exchange_weak(seen, peak)) {
+        }
+        m_silent = silent;
+    }
+    void RecordingEnded(const TakeEnd& end) override {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        m_end = end;
+        m_ended = true;
+    }
+    int TakePeak() { return m_peak.exchange(-1); }
+    bool Started() const { return m_started; }
+    bool Silent() const { return m_silent; }
+    bool Ended() const { return m_ended; }
+    TakeEnd End() {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        return m_end;
+    }
+
+  private:
+    std::atomic<int> m_peak{-1};
+    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_silent{false};
+    std::atomic<bool> m_ended{false};
+    std::mutex m_mutex;
+    TakeEnd m_end;
+};
+
+std::uint64_t FileSize(const std::string& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+double TakeSeconds() {
+    return static_cast<double>(g_qwCapturedBytes.load()) / kCaptureBufferBytes;
+}
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "vestrel: %s\n", message.c_str());
+    return 2;
+}
+
+} // namespace
+
+std::optional<long> ParseDuration(const std::string& text) {
+    long total = 0;
+    if (text.find(':') != std::string::npos) {
+        // h:mm:ss or m:ss
+        long parts[3] = {0, 0, 0};
+        int n = 0;
+        std::size_t at = 0;
+        while (n < 3) {
+            const std::size_t colon = text.find(':', at);
+            const std::string field = text.substr(at, colon - at);
+            if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos ||
+                field.size() > 6) {
+                return std::nullopt;
+            }
+            parts[n++] = std::stol(field);
+            if (colon == std::string::npos) {
+                break;
+            }
+            at = colon + 1;
+        }
+        if (at < text.size() && text.find(':', at) != std::string::npos) {
+            return std::nullopt; // more than three fields
+        }
+        const long h = n == 3 ? parts[0] : 0, m = n == 3 ? parts[1] : parts[0],
+                   s = n == 3 ? parts[2] : parts[1];
+        if (n < 2 || m > 59 || s > 59) {
+            return std::nullopt;
+        }
+        total = h * 3600 + m * 60 + s;
+    } else {
+        // 90s, 45m, 1h30m, 2h: numbers each followed by h, m or s, in that order
+        std::size_t at = 0;
+        int lastUnit = -1;
+        while (at < text.size()) {
+            std::size_t end = at;
+            while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+                ++end;
+            }
+            if (end == at || end == text.size() || end - at > 6) {
+                return std::nullopt;
+            }
+            static const char kUnits[] = "hms";
+            const char* unit = std::strchr(kUnits, text[end]);
+            const int index = unit != nullptr && *unit != '\0' ? int(unit - kUnits) : -1;
+            if (index <= lastUnit) {
+                return std::nullopt;
+            }
+            lastUnit = index;
+            static const long kScale[] = {3600, 60, 1};
+            total += std::stol(text.substr(at, end - at)) * kScale[index];
+            at = end + 1;
+        }
+    }
+    if (total <= 0) {
+        return std::nullopt;
+    }
+    return total;
+}
+
+std::string TakeFileName(const std::string& pattern, std::time_t now) {
+    std::string name = pattern;
+    if (name == "~" || name.rfind("~/", 0) == 0) {
+        name = platform::HomeDir() + name.substr(1);
+    }
+    if (name.find('%') != std::string::npos) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::vector<char> out(name.size() * 4 + 256);
+        const std::size_t n = std::strftime(out.data(), out.size(), name.c_str(), &local);
+        if (n == 0) {
+            return {}; // a pattern that gives nothing names no file
+        }
+        name.assign(out.data(), n);
+    }
+    if (!name.empty() && name[0] != '/') {
+        std::vector<char> cwd(4096);
+        if (::getcwd(cwd.data(), cwd.size()) != nullptr) {
+            name = std::string(cwd.data()) + "/" + name;
+        }
+    }
+    return name;
+}
+
+std::vector<unsigned> OfferedBitrates() {
+    std::vector<unsigned> rates;
+    const auto& lists = ui::MainDialogTemplate().listItems;
+    const auto it = lists.find(IDC_BITRATE);
+    if (it != lists.end()) {
+        for (const char* item : it->second) {
+            rates.push_back(ParseBitrate(item));
+        }
+    }
+    return rates;
+}
+
+int ListDevices() {
+    const auto devices = ListedDevices();
+    if (devices.empty()) {
+        std::fputs("vestrel: no input device: is the sound server running?\n", stderr);
+        return 1;
+    }
+    PrintDevices(stdout, devices);
+    return 0;
+}
+
+int RecordFromCommandLine(const RecordOptions& options) {
+    RecordRequest req;
+    req.bitrate = 64;
+    const std::vector<unsigned> rates = OfferedBitrates();
+    if (options.bitrate) {
+        std::string allowed;
+        for (unsigned r : rates) {
+            allowed += (allowed.empty() ? "" : ", ") + std::to_string(r);
+        }
+        const std::string& b = *options.bitrate;
+        const bool digits =
+            !b.empty() && b.size() < 6 && b.find_first_not_of("0123456789") == std::string::npos;
+        const unsigned kbps = digits ? static_cast<unsigned>(std::stoul(b)) : 0;
+        if (std::find(rates.begin(), rates.end(), kbps) == rates.end()) {
+            return Usage("--bitrate " + b + " is not offered; the bit rates are " + allowed +
+                         " (kbit/s)");
+        }
+        req.bitrate = kbps;
+    }
+    std::optional<long> seconds;
+    if (options.duration) {
+        seconds = ParseDuration(*options.duration);
+        if (!seconds) {
+            return Usage("--for " + *options.duration +
+                         " is not a duration such as 90s, 45m, 1h30m or 1:30:00");
+        }
+    }
+    req.fileName = TakeFileName(options.file, std::time(nullptr));
+    if (req.fileName.empty()) {
+        return Usage("--record needs a file name");
+    }
+
+    // SIGINT and SIGTERM are taken by this thread's wait: blocked before
+    // any other thread starts, so that every thread inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    const auto devices = ListedDevices();
+    std::string deviceName;
+    req.deviceId = wavein::kDefaultDevice;
+    if (options.device && !devices.empty()) {
+        const auto it = std::find_if(devices.begin(), devices.end(), [&](const ListedDevice& d) {
+            return d.description == *options.device;
+        });
+        const auto bySource =
+            std::find_if(devices.begin(), devices.end(),
+                         [&](const ListedDevice& d) { return d.source == *options.device; });
+        const auto found = it != devices.end() ? it : bySource;
+        if (found == devices.end()) {
+            std::fprintf(stderr, "vestrel: no device \"%s\"; the devices are:\n",
+                         options.device->c_str());
+            PrintDevices(stderr, devices);
+            return 2;
+        }
+        req.deviceId = found->number;
+        deviceName = found->description;
+    } else {
+        const std::string def = wavein::waveInGetDefaultSource();
+        for (const auto& d : devices) {
+            if (d.source == def) {
+                deviceName = d.description;
+            }
+        }
+    }
+    if (deviceName.empty()) {
+        deviceName = "the default input";
+    }
+
+    LineObserver observer;
+    SetRecordObserver(&observer);
+    std::string error;
+    if (!StartRecording(req, error)) {
+        SetRecordObserver(nullptr);
+        std::fprintf(stderr, "%s\n", StartFailureText(error).c_str());
+        return 1;
+    }
+
+    const bool live = !options.quiet && ::isatty(STDOUT_FILENO) == 1;
+    // --for counts from the moment the device runs.
+    auto started = std::chrono::steady_clock::now();
+    bool running = false;
+    int peak = -1;
+    long shownSecond = -1;
+    for (;;) {
+        const timespec tick{0, 100 * 1000 * 1000};
+        const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
+        if (sig == SIGINT || sig == SIGTERM || observer.Ended()) {
+            break;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!running) {
+            running = observer.Started();
+            started = now;
+        }
+        const double elapsed = std::chrono::duration<double>(now - started).count();
+        if (seconds && elapsed >= static_cast<double>(*seconds)) {
+            break;
+        }
+        peak = std::max(peak, observer.TakePeak());
+        if (live && static_cast<long>(elapsed) != shownSecond) {
+            shownSecond = static_cast<long>(elapsed);
+            std::string line = "Recording " + FormatTakeTime(TakeSeconds()) + ", " +
+                               FormatTakeSize(FileSize(req.fileName));
+            char db[32];
+            if (peak > 0) {
+                std::snprintf(db, sizeof db, ", peak %.0f dB",
+                              20.0 * std::log10(peak / double(wavein::kFullScale)));
+            } else {
+                std::snprintf(db, sizeof db, ", peak -inf dB");
+            }
+            line += db;
+            if (observer.Silent()) {
+                line += ". " + SilenceWarningText(deviceName);
+            }
+            std::printf("\r%s\033[K", line.c_str());
+            std::fflush(stdout);
+            peak = -1;
+        }
+    }
+    StopRecording();
+    SetRecordObserver(nullptr);
+    if (live) {
+        std::fputs("\r\033[K", stdout);
+    }
+    const TakeEnd end = observer.End();
+    const std::string kept = end.failure.empty() ? req.fileName : end.keptAt;
+    if (!options.quiet && !kept.empty()) {
+        std::printf("%s: %s, %s\n", kept.c_str(), FormatTakeTime(TakeSeconds()).c_str(),
+                    FormatTakeSize(FileSize(kept)).c_str());
+    }
+    std::fflush(stdout);
+    if (!end.failure.empty()) {
+        std::fprintf(stderr, "%s\n", TakeEndText(end).c_str());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace app
