@@ -252,6 +252,10 @@ int RecordFromCommandLine(const RecordOptions& options) {
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // An ignored signal is dropped, never pending: a shell starts its
+    // background commands with SIGINT ignored.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
 
     const auto devices = ListedDevices();
     std::string deviceName;

@@ -67,8 +67,7 @@ near "$d" 2 0.45 && near "$f" 440 30 && [ "$b" = 128000 ] || fail "the SIGINT ta
 # A source by its server name; killed outright mid-take, the file decodes to
 # within 2 s of what was fed.
 load_source kill_in "Killed Input" "$VESTREL_SESSION_ROOT/kill.fifo" >/dev/null || fail "no source loaded"
-vestrel_cli --record "$HOME/killed.mp3" --device kill_in --quiet >"$out" 2>&1 &
-app=$!
+start_cli --record "$HOME/killed.mp3" --device kill_in --quiet >"$out" 2>&1
 wait_streams || fail "no recording stream"
 feed_synth 8 "$VESTREL_SESSION_ROOT/kill.fifo" sine 440 vol 0.5 & feeder=$!
 sleep 4.5; kill -KILL $app; wait_exit 2>/dev/null; t=4.5
@@ -79,8 +78,7 @@ near "$d" "$t" 2 || fail "the killed take decodes to $d s of $t s fed"
 
 # A source unplugged mid-take: status 1, the take up to then kept.
 mod=$(load_source gone_in "Gone Input" "$VESTREL_SESSION_ROOT/gone.fifo") || fail "no source loaded"
-vestrel_cli --record "$HOME/gone.mp3" --device "Gone Input" >"$out" 2>"$err" &
-app=$!
+start_cli --record "$HOME/gone.mp3" --device "Gone Input" >"$out" 2>"$err"
 wait_streams || fail "no recording stream"
 feed_synth 6 "$VESTREL_SESSION_ROOT/gone.fifo" sine 700 vol 0.5 & feeder=$!
 sleep 2.5; pactl unload-module "$mod"; wait_exit || fail "the take went on without its source"

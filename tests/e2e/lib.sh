@@ -380,6 +380,11 @@ source_description() { # name
 vestrel_cli() {
     env -u DISPLAY -u WAYLAND_DISPLAY LD_LIBRARY_PATH=${VESTREL_APP_LD_LIBRARY_PATH:-} "$bin/vestrel" "$@"
 }
+# The same in the background, its process in $app (for signals, wait_exit).
+start_cli() {
+    env -u DISPLAY -u WAYLAND_DISPLAY LD_LIBRARY_PATH=${VESTREL_APP_LD_LIBRARY_PATH:-} "$bin/vestrel" "$@" &
+    app=$!
+}
 
 # Waits up to 10 s until the sound server has $1 recording streams (default 1).
 wait_streams() { # [count]
