@@ -12,6 +12,7 @@ if [ "$quick" = "--quick" ]; then cpu=10; drift=60; minutes=1; else cpu=60; drif
 "$here/startup.sh" "$build" 5 2>&1 | grep -v "^[WE]: "
 "$bin/encode_throughput" 120 128
 "$bin/encode_throughput" 120 64
+"$bin/take_sync" "$minutes" 256 "${VESTREL_BENCH_DIR:-$HOME}"
 "$session" "$bin/live_recording" cpu "$cpu" 64 2>&1 | grep -v "^[WE]: "
 "$session" "$bin/live_recording" cpu "$cpu" 256 2>&1 | grep -v "^[WE]: "
 "$session" "$bin/live_recording" stop 20 2>&1 | grep -v "^[WE]: "
