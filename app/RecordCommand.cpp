@@ -112,28 +112,28 @@ std::optional<long> ParseDuration(const std::string& text) {
     long total = 0;
     if (text.find(':') != std::string::npos) {
         // h:mm:ss or m:ss
-        long parts[3] = {0, 0, 0};
-        int n = 0;
+        std::vector<long> parts;
         std::size_t at = 0;
-        while (n < 3) {
+        for (;;) {
             const std::size_t colon = text.find(':', at);
             const std::string field = text.substr(at, colon - at);
-            if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos ||
-                field.size() > 6) {
+            if (field.empty() || field.size() > 6 ||
+                field.find_first_not_of("0123456789") != std::string::npos) {
                 return std::nullopt;
             }
-            parts[n++] = std::stol(field);
+            parts.push_back(std::stol(field));
             if (colon == std::string::npos) {
                 break;
             }
             at = colon + 1;
         }
-        if (at < text.size() && text.find(':', at) != std::string::npos) {
-            return std::nullopt; // more than three fields
+        if (parts.size() > 3) {
+            return std::nullopt;
         }
-        const long h = n == 3 ? parts[0] : 0, m = n == 3 ? parts[1] : parts[0],
-                   s = n == 3 ? parts[2] : parts[1];
-        if (n < 2 || m > 59 || s > 59) {
+        const long h = parts.size() == 3 ? parts[0] : 0;
+        const long m = parts[parts.size() - 2];
+        const long s = parts.back();
+        if (m > 59 || s > 59) {
             return std::nullopt;
         }
         total = h * 3600 + m * 60 + s;
