@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
 #include <future>
@@ -23,6 +24,11 @@ std::atomic<pthread_t> g_hRecordThread{0};
 namespace {
 
 constexpr auto kPoll = std::chrono::milliseconds(100);
+
+// Wakes the recording thread's wait at once on Stop, so that a take ends
+// when it is asked to, not up to a poll (and a sync) later.
+std::mutex g_wakeMutex;
+std::condition_variable g_wake;
 
 std::mutex g_handlerMutex;
 std::function<void(const std::string&)> g_failureHandler;
@@ -175,7 +181,11 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
 
 void StopRecording() {
     const bool wasRunning = g_hRecordThread.load() != 0;
-    g_bRecording = false;
+    {
+        std::lock_guard<std::mutex> lk(g_wakeMutex);
+        g_bRecording = false;
+    }
+    g_wake.notify_all();
     if (wasRunning) {
         while (g_hRecordThread.load() != 0) {
             std::this_thread::sleep_for(kPoll);
@@ -201,7 +211,12 @@ int RecordThreadBody(unsigned generation) {
     auto lastSound = std::chrono::steady_clock::now();
     std::uint32_t synced = 0;
     while (g_bRecording) {
-        std::this_thread::sleep_for(kPoll);
+        {
+            std::unique_lock<std::mutex> lk(g_wakeMutex);
+            if (g_wake.wait_for(lk, kPoll, [] { return !g_bRecording; })) {
+                break;
+            }
+        }
         const int peak = wavein::TakeInputPeak(wavein::PeakReader::Engine);
         const auto now = std::chrono::steady_clock::now();
         if (wavein::InputPaused() ||
