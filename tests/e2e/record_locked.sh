@@ -31,8 +31,8 @@ vestrel_cli --record "$mp3" 2>"$VESTREL_SESSION_ROOT/err"; rc=$?
     fail "--record on A's file: status $rc, $(cat "$VESTREL_SESSION_ROOT/err")"
 [ "$(ls "$trash" | wc -l)" = 1 ] || fail "the Trash holds $(ls "$trash")"
 [ "$(source_outputs)" = 1 ] || fail "another recording stream was opened"
-press "$box" Return
-wait_gone_id "$box" || fail "Return did not close B's box"
+click "$box" 250 $(( $(xwininfo -id "$box" | awk '/Height:/ { print $2 }') - 25 ))
+wait_gone_id "$box" 10 || fail "OK did not close B's box"
 press "$wb" Escape
 wait_exit || fail "B did not end"
 app=$a
