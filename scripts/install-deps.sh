@@ -15,7 +15,7 @@ test_pkgs=(
     xvfb x11-utils xdotool xclip imagemagick openbox
     pulseaudio pulseaudio-utils
     sox espeak-ng lame
-    python3 procps
+    python3 procps strace
     pipewire pipewire-pulse wireplumber
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin libxml2-utils
 )
