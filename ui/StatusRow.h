@@ -3,6 +3,8 @@
 // with the sound server.
 #pragma once
 
+#include "recorder/RecordControl.h"
+
 #include <wx/event.h>
 #include <wx/timer.h>
 
@@ -42,8 +44,9 @@ std::string SelectedSource(wxChoice* list);
 class CStatusRow : public wxEvtHandler {
   public:
     static constexpr int kTickMs = 100;
-    static constexpr double kSilenceDb = -50.0;
-    static constexpr double kSilenceSeconds = 10.0;
+    // The engine's silence, so the window and the command line warn alike.
+    static constexpr double kSilenceDb = ::kSilenceDb;
+    static constexpr double kSilenceSeconds = ::kSilenceSeconds;
 
     explicit CStatusRow(CCorvaneDlg* dlg);
     ~CStatusRow() override;
