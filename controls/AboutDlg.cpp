@@ -1,5 +1,6 @@
 #include "controls/AboutDlg.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Paths.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
@@ -23,6 +24,7 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
         return CRichtextctrl1::CreateControl(parent, c.id);
     });
     m_richText.Attach(FindWindow(IDC_RICHTEXT));
+    platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
     SetIcons(LoadAppIcons());
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);

@@ -1,6 +1,7 @@
 // The Record/Stop button of the main dialog.
 #include "recorder/RecordControl.h"
 #include "ui/CorvaneDlg.h"
+#include "ui/Announce.h"
 #include "ui/MessageBox.h"
 #include "ui/StatusRow.h"
 
@@ -68,6 +69,7 @@ void CCorvaneDlg::OnRecordingFailed(const std::string& reason) {
     const wxString where = report.keptAt.empty() ? wxString("It could not be saved.")
                                                  : "What was recorded up to then is kept in " +
                                                        wxString::FromUTF8(report.keptAt) + ".";
+    AnnounceToUser(this, "The recording stopped", wxString::FromUTF8(reason) + ".");
     ShowMessageBox(this, "The recording stopped: " + wxString::FromUTF8(reason) + ".\n\n" + where,
                    "Vestrel", wxOK | wxICON_WARNING);
 }
