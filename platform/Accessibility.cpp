@@ -27,6 +27,8 @@ struct AtkCalls {
     void* (*frameLabelWidget)(void*) = nullptr;
     GType (*labelType)() = nullptr;
     GType (*frameType)() = nullptr;
+    GType (*scrolledType)() = nullptr;
+    void* (*binChild)(void*) = nullptr;
     GType (*valueType)() = nullptr;
     void* (*rangeNew)(double, double, const char*) = nullptr;
 
@@ -42,6 +44,8 @@ struct AtkCalls {
         Find(frameLabelWidget, "gtk_frame_get_label_widget");
         Find(labelType, "gtk_label_get_type");
         Find(frameType, "gtk_frame_get_type");
+        Find(scrolledType, "gtk_scrolled_window_get_type");
+        Find(binChild, "gtk_bin_get_child");
         Find(valueType, "atk_value_get_type");
         Find(rangeNew, "atk_range_new");
     }
@@ -52,15 +56,25 @@ const AtkCalls& Calls() {
     return calls;
 }
 
+bool IsA(void* instance, GType (*type)()) {
+    return instance != nullptr && type != nullptr &&
+           G_TYPE_CHECK_INSTANCE_TYPE(instance, type()) != FALSE;
+}
+
 void* AccessibleOf(wxWindow* window) {
     const AtkCalls& atk = Calls();
     void* widget = window != nullptr ? static_cast<void*>(window->GetHandle()) : nullptr;
     return widget != nullptr && atk.getAccessible != nullptr ? atk.getAccessible(widget) : nullptr;
 }
 
-bool IsA(void* instance, GType (*type)()) {
-    return instance != nullptr && type != nullptr &&
-           G_TYPE_CHECK_INSTANCE_TYPE(instance, type()) != FALSE;
+// What takes the focus in `window`: a multi-line text box is a scrolled
+// window around the text view.
+void* FocusedPartOf(wxWindow* window) {
+    const AtkCalls& atk = Calls();
+    void* widget = window != nullptr ? static_cast<void*>(window->GetHandle()) : nullptr;
+    void* inner =
+        IsA(widget, atk.scrolledType) && atk.binChild != nullptr ? atk.binChild(widget) : nullptr;
+    return inner != nullptr && atk.getAccessible != nullptr ? atk.getAccessible(inner) : nullptr;
 }
 
 // ATK's AtkValueIface, as atk/atkvalue.h lays it out.
@@ -168,9 +182,14 @@ void SetAccessibleName(wxWindow* window, const wxString& name, const wxString& d
     if (acc == nullptr || atk.setName == nullptr) {
         return;
     }
-    atk.setName(acc, name.utf8_str());
-    if (!description.empty() && atk.setDescription != nullptr) {
-        atk.setDescription(acc, description.utf8_str());
+    for (void* named : {acc, FocusedPartOf(window)}) {
+        if (named == nullptr) {
+            continue;
+        }
+        atk.setName(named, name.utf8_str());
+        if (!description.empty() && atk.setDescription != nullptr) {
+            atk.setDescription(named, description.utf8_str());
+        }
     }
 }
 

@@ -21,9 +21,9 @@ enum class Kind {
     EditReadOnly,
     GroupBox,
     Static,
-    Player,     // hosted media player
-    Browser,    // hosted web view
-    RichText,   // hosted rich text box
+    Player,   // hosted media player
+    Browser,  // hosted web view
+    RichText, // hosted rich text box
     StatusText, // a text of fixed size that the program changes
     LevelMeter,
 };
