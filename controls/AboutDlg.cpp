@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
+#include "ui/FocusRing.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
 
@@ -28,6 +29,7 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
     SetIcons(LoadAppIcons());
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);
+    DrawFocusRingAround(FindWindow(IDC_RICHTEXT)); // a text view draws none
     SetEscapeId(wxID_NONE);
     Bind(wxEVT_ACTIVATE, &CAboutDlg::OnActivate, this);
     Bind(wxEVT_CHAR_HOOK, &CAboutDlg::OnCharHook, this);

@@ -108,5 +108,7 @@ box=$(a11y alert $app "Converted and Saved") || fail "no alert says Converted an
 [ "$(echo "$box" | cut -f2)" = "Conversion finished" ] || fail "the completion box reads as '$box'"
 [ -s "$HOME/converted.mp3" ] || fail "nothing converted"
 press "$w" Escape
+wait_exit || fail "Escape did not end the program"
+[ $rc -eq 0 ] || fail "exit status $rc"
 echo "ok: ring ${rings}meter $level dB; heard (the take's clock aside):"
 cut -f1,4 "$events" | grep -v -e "^object:text-changed" -e "Recording [0-9]" | sort -u
