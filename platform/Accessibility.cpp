@@ -9,6 +9,7 @@
 #include <glib-object.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -234,12 +235,11 @@ void SetLabelFor(wxWindow* label, wxWindow* control) {
     }
     auto* tie = static_cast<LabelTie*>(g_object_get_data(G_OBJECT(widget), kTieKey));
     if (tie == nullptr) {
-        tie = new LabelTie;
+        tie = std::make_unique<LabelTie>().release(); // the label's to free
         g_weak_ref_init(&tie->control, nullptr);
         g_object_set_data_full(G_OBJECT(widget), kTieKey, tie, [](gpointer p) {
-            auto* t = static_cast<LabelTie*>(p);
+            const std::unique_ptr<LabelTie> t(static_cast<LabelTie*>(p));
             g_weak_ref_clear(&t->control);
-            delete t;
         });
         g_signal_connect(widget, "notify::mnemonic-widget", G_CALLBACK(&KeepTie), tie);
     }
@@ -266,9 +266,11 @@ void ExposeValue(wxWindow* window, double min, double max) {
         reinterpret_cast<GTypeInstance*>(acc)->g_class =
             static_cast<GTypeClass*>(g_type_class_ref(sub));
     }
-    auto* v = new ShownValue{min, min, max, std::string()};
-    g_object_set_data_full(G_OBJECT(acc), kValueKey, v,
-                           [](gpointer p) { delete static_cast<ShownValue*>(p); });
+    // The accessible's to free: it may outlive the window.
+    g_object_set_data_full(
+        G_OBJECT(acc), kValueKey,
+        std::make_unique<ShownValue>(ShownValue{min, min, max, {}}).release(),
+        [](gpointer p) { std::unique_ptr<ShownValue>(static_cast<ShownValue*>(p)); });
     SetAccessibleRole(window, AccessibleRole::LevelBar);
 }
 

@@ -49,7 +49,9 @@ void OnBus(GObject* /*source*/, GAsyncResult* result, gpointer data) {
 } // namespace
 
 void ShowDesktopNotification(const std::string& summary, const std::string& body) {
-    g_bus_get(G_BUS_TYPE_SESSION, nullptr, &OnBus, new Message{summary, body});
+    // OnBus takes the message back.
+    g_bus_get(G_BUS_TYPE_SESSION, nullptr, &OnBus,
+              std::make_unique<Message>(Message{summary, body}).release());
 }
 
 } // namespace platform

@@ -6,13 +6,12 @@
                                    and that every label names what it labels
   a11y.py press PID NAME           presses the button NAME (its action)
   a11y.py value PID NAME           the value of the object NAME
-  a11y.py extents PID NAME         x y w h of NAME in its window
   a11y.py alert PID TEXT           waits for an alert holding TEXT: its name
   a11y.py events PID               prints the program's events as they come
-  a11y.py notifyd                  a notification service that prints Notify
-  a11y.py ring PNG1 PNG2 X Y W H   pixels of that box that focus changed
-                                   (PNG1 focused, PNG2 not), and of those
-                                   the ones at 3:1 or more against white
+  a11y.py ring PID NAME PNG1 PNG2  pixels round NAME that focus changed
+                                   (PNG1 focused, PNG2 not), how many of
+                                   them are at 3:1 or more against white,
+                                   and NAME's width + height
 """
 import subprocess
 import sys
@@ -155,42 +154,6 @@ def alert(pid, text):
     sys.exit("no alert says %r" % text)
 
 
-def notifyd():
-    from gi.repository import Gio, GLib
-    xml = """<node><interface name="org.freedesktop.Notifications">
-      <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/>
-        <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="s" direction="in"/>
-        <arg type="as" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
-        <arg type="u" direction="out"/></method>
-      <method name="GetCapabilities"><arg type="as" direction="out"/></method>
-      <method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
-        <arg type="s" direction="out"/><arg type="s" direction="out"/></method>
-      <method name="CloseNotification"><arg type="u" direction="in"/></method>
-    </interface></node>"""
-    iface = Gio.DBusNodeInfo.new_for_xml(xml).interfaces[0]
-    count = [0]
-
-    def call(conn, sender, path, name, method, args, inv):
-        if method == "Notify":
-            count[0] += 1
-            print("Notify\t%s\t%s\t%s\treplaces %d" % (args[0], args[3], args[4], args[1]), flush=True)
-            inv.return_value(GLib.Variant("(u)", (count[0],)))
-        elif method == "GetCapabilities":
-            inv.return_value(GLib.Variant("(as)", (["body"],)))
-        elif method == "GetServerInformation":
-            inv.return_value(GLib.Variant("(ssss)", ("stand-in", "test", "1", "1.2")))
-        else:
-            inv.return_value(None)
-
-    def acquired(conn, name):
-        conn.register_object("/org/freedesktop/Notifications", iface, call)
-        print("ready", flush=True)
-
-    Gio.bus_own_name(Gio.BusType.SESSION, "org.freedesktop.Notifications",
-                     Gio.BusNameOwnerFlags.NONE, acquired, None, None)
-    GLib.MainLoop().run()
-
-
 def luminance(rgb):
     def lin(c):
         c /= 255
@@ -206,21 +169,19 @@ def pixels(png, x, y, w, h):
             for row in out.splitlines()[1:]}
 
 
-def ring(focused, unfocused, x, y, w, h):
-    """Pixels of the box that focus changed, and how many of them stand out
+def ring(pid, name, focused, unfocused):
+    """Pixels round NAME that focus changed, and how many of them stand out
     from white by at least 3:1."""
-    before, after = pixels(unfocused, x, y, w, h), pixels(focused, x, y, w, h)
+    e = find(pid, name).queryComponent().getExtents(pyatspi.WINDOW_COORDS)
+    box = (e.x - 3, e.y - 3, e.width + 6, e.height + 6)
+    before, after = pixels(unfocused, *box), pixels(focused, *box)
     changed = [rgb for at, rgb in after.items() if before.get(at) != rgb]
     strong = [rgb for rgb in changed if 1.05 / (luminance(rgb) + 0.05) >= 3]
-    print(len(changed), len(strong))
+    print(len(changed), len(strong), e.width + e.height)
 
 
 def main():
     cmd, args = sys.argv[1], sys.argv[2:]
-    if cmd == "notifyd":
-        return notifyd()
-    if cmd == "ring":
-        return ring(*args)
     pid = int(args[0])
     if cmd == "tree":
         tree(pid)
@@ -230,9 +191,8 @@ def main():
         press(pid, args[1])
     elif cmd == "value":
         print("%g" % find(pid, args[1]).queryValue().currentValue)
-    elif cmd == "extents":
-        e = find(pid, args[1]).queryComponent().getExtents(pyatspi.WINDOW_COORDS)
-        print(e.x, e.y, e.width, e.height)
+    elif cmd == "ring":
+        ring(pid, *args[1:])
     elif cmd == "alert":
         alert(pid, args[1])
     elif cmd == "events":
