@@ -85,9 +85,11 @@ feeder=$!
 warning="No sound from Alpha Line In: is it muted?"
 wait_shown "^notified	$warning" 13 >/dev/null || fail "no silence warning came"
 wait $feeder
-feed_synth 2 "$fifo" sine 440 vol 0.5 &
+# Sound again; Stop while it plays (a source with no sound for 5 s would
+# stop the take by itself).
+feed_synth 3 "$fifo" sine 440 vol 0.5 &
+feeder=$!
 wait_shown "^notified	Sound from Alpha Line In again" 4 >/dev/null || fail "the warning's end was not told"
-wait $!
 heard "object:announcement.*	${warning/\?/\\?}$" || fail "the warning was not announced: $(cat "$events" | tail -5)"
 for said in "$warning" "Sound from Alpha Line In again"; do
     grep -qF "string \"$said\"" "$notes" || fail "no desktop notification of '$said': $(cat "$notes")"
@@ -96,6 +98,7 @@ kill $other
 xdotool windowactivate --sync "$w"
 a11y press $app Stop
 wait_latest status '^Last take' 3 >/dev/null || fail "Stop pressed through AT-SPI did not stop"
+wait $feeder
 # A reader listening for events while a modal box runs from an action
 # keeps the box from getting keys: it goes before Convert and Save.
 kill $listener
