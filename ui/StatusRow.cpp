@@ -246,7 +246,7 @@ void CStatusRow::ShowText(const wxString& text) {
     // Heard wherever the user is: the microphone may be muted.
     if (warning && !wasWarning) {
         AnnounceToUser(m_text, text);
-    } else if (wasWarning && m_recording) {
+    } else if (wasWarning && m_recording && text.StartsWith("Recording ")) { // not Pause
         AnnounceToUser(m_text, "Sound from " + m_device + " again");
     }
 }

@@ -56,8 +56,8 @@ fi
 
 # A session bus of this desktop's own, and the AT-SPI bus and registry
 # on it; NO_AT_BRIDGE goes, so GTK programs join the accessibility tree.
-# Started without --fork, so that the ids killed at exit are theirs (the
-# bus launcher takes the accessibility bus's daemon down with it).
+# Started without --fork, so that the ids killed at exit are theirs; the
+# accessibility bus's daemon, the launcher's child, is ended first.
 start_session_bus() {
     dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/session-bus" \
         >"$root/dbus.log" 2>&1 &
