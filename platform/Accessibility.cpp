@@ -30,6 +30,7 @@ struct AtkCalls {
     GType (*frameType)() = nullptr;
     GType (*scrolledType)() = nullptr;
     void* (*binChild)(void*) = nullptr;
+    int (*canFocus)(void*) = nullptr;
     GType (*valueType)() = nullptr;
     void* (*rangeNew)(double, double, const char*) = nullptr;
 
@@ -47,6 +48,7 @@ struct AtkCalls {
         Find(frameType, "gtk_frame_get_type");
         Find(scrolledType, "gtk_scrolled_window_get_type");
         Find(binChild, "gtk_bin_get_child");
+        Find(canFocus, "gtk_widget_get_can_focus");
         Find(valueType, "atk_value_get_type");
         Find(rangeNew, "atk_range_new");
     }
@@ -68,14 +70,15 @@ void* AccessibleOf(wxWindow* window) {
     return widget != nullptr && atk.getAccessible != nullptr ? atk.getAccessible(widget) : nullptr;
 }
 
-// What takes the focus in `window`: a multi-line text box is a scrolled
-// window around the text view.
+// What takes the focus inside `window`, if not the window itself: a
+// multi-line text box is a scrolled window around the text view.
 void* FocusedPartOf(wxWindow* window) {
     const AtkCalls& atk = Calls();
     void* widget = window != nullptr ? static_cast<void*>(window->GetHandle()) : nullptr;
     void* inner =
         IsA(widget, atk.scrolledType) && atk.binChild != nullptr ? atk.binChild(widget) : nullptr;
-    return inner != nullptr && atk.getAccessible != nullptr ? atk.getAccessible(inner) : nullptr;
+    const bool focusable = inner != nullptr && atk.canFocus != nullptr && atk.canFocus(inner) != 0;
+    return focusable && atk.getAccessible != nullptr ? atk.getAccessible(inner) : nullptr;
 }
 
 // ATK's AtkValueIface, as atk/atkvalue.h lays it out.
