@@ -1,8 +1,10 @@
 #include "controls/AboutDlg.h"
 
+#include "platform/Accessibility.h"
 #include "platform/Paths.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
+#include "ui/FocusRing.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
 
@@ -23,9 +25,11 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
         return CRichtextctrl1::CreateControl(parent, c.id);
     });
     m_richText.Attach(FindWindow(IDC_RICHTEXT));
+    platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
     SetIcons(LoadAppIcons());
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);
+    DrawFocusRingAround(FindWindow(IDC_RICHTEXT)); // a text view draws none
     SetEscapeId(wxID_NONE);
     Bind(wxEVT_ACTIVATE, &CAboutDlg::OnActivate, this);
     Bind(wxEVT_CHAR_HOOK, &CAboutDlg::OnCharHook, this);

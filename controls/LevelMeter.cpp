@@ -1,5 +1,6 @@
 #include "controls/LevelMeter.h"
 
+#include "platform/Accessibility.h"
 #include "platform/InputLevel.h"
 
 #include <wx/dcbuffer.h>
@@ -31,6 +32,21 @@ CLevelMeter::CLevelMeter(wxWindow* parent, wxWindowID id)
     : wxWindow(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &CLevelMeter::OnPaint, this);
+    platform::SetAccessibleName(this, "Input level", "Peak level of the input, in dBFS");
+    platform::ExposeValue(this, kFloorDb, 0.0);
+    TellLevel(Clock::now());
+}
+
+void CLevelMeter::TellLevel(Clock::time_point now) {
+    const long tenths = std::lround(m_levelDb * 10);
+    if (tenths == m_toldTenths ||
+        (m_toldTenths <= 0 &&
+         std::chrono::duration<double>(now - m_toldAt).count() < kTellSeconds)) {
+        return;
+    }
+    m_toldTenths = tenths;
+    m_toldAt = now;
+    platform::SetAccessibleValue(this, tenths / 10.0, wxString::Format("%.0f dB", tenths / 10.0));
 }
 
 void CLevelMeter::SetPeak(int peak, Clock::time_point now) {
@@ -54,6 +70,7 @@ void CLevelMeter::SetPeak(int peak, Clock::time_point now) {
     } else if (m_clipLit && std::chrono::duration<double>(now - m_clipAt).count() > kClipSeconds) {
         m_clipLit = false;
     }
+    TellLevel(now);
     // Repainted only when a pixel would change: a steady level costs nothing.
     const int barW = BarWidth();
     const Drawn now3{XOf(m_levelDb, barW), XOf(m_holdDb, barW), m_clipLit};
@@ -74,6 +91,8 @@ void CLevelMeter::Reset() {
     m_clipLit = false;
     m_lastPeak = -1;
     m_drawn = Drawn{};
+    m_toldTenths = 1; // said at once
+    TellLevel(Clock::now());
     Refresh(false);
 }
 

@@ -34,6 +34,8 @@ class CLevelMeter : public wxWindow {
 
   private:
     void OnPaint(wxPaintEvent&);
+    // What a screen reader reads: the level, at most twice a second.
+    void TellLevel(Clock::time_point now);
     int XOf(double db, int barWidth) const;
     int BarWidth() const;
 
@@ -53,6 +55,9 @@ class CLevelMeter : public wxWindow {
     Clock::time_point m_dataAt{};
     int m_lastPeak = -1;
     bool m_clipLit = false;
+    static constexpr double kTellSeconds = 0.5;
+    Clock::time_point m_toldAt{};
+    long m_toldTenths = 1; // above any level: nothing told yet
 };
 
 // 20 log10(peak / full scale), never below the meter's floor.

@@ -1,5 +1,6 @@
 #include "controls/Ocx1.h"
 
+#include "platform/Accessibility.h"
 #include "ui/ShownText.h"
 
 #include <wx/button.h>
@@ -34,6 +35,11 @@ PlayerPanel::PlayerPanel(wxWindow* parent, int id)
     m_volume->SetToolTip("Volume");
     CreateMedia();
     Arrange();
+    // Named apart from Record/Stop beside them; the time names no slider.
+    platform::SetAccessibleName(m_stop, "Stop playback");
+    platform::SetAccessibleName(m_position, "Position");
+    platform::SetAccessibleName(m_volume, "Volume");
+    platform::SetLabelFor(m_time, nullptr);
 
     m_play->Bind(wxEVT_BUTTON, &PlayerPanel::OnPlayPause, this);
     m_stop->Bind(wxEVT_BUTTON, &PlayerPanel::OnStop, this);
@@ -182,7 +188,11 @@ void PlayerPanel::UpdateControls() {
     m_position->Enable(usable);
     // The backend reports its state a moment after a call: a player that was
     // just stopped or emptied may still say it plays.
-    m_play->SetLabel(usable && !m_stopped && IsPlaying() ? "Pause" : "Play");
+    const bool playing = usable && !m_stopped && IsPlaying();
+    if (m_play->GetLabel() != (playing ? "Pause" : "Play")) {
+        m_play->SetLabel(playing ? "Pause" : "Play");
+        platform::SetAccessibleName(m_play, playing ? "Pause playback" : "Play take");
+    }
     wxFileOffset pos = 0;
     if (usable) {
         // Once stopped, GStreamer knows no length and keeps the last
@@ -198,7 +208,11 @@ void PlayerPanel::UpdateControls() {
     }
     const wxFileOffset len = usable ? m_length : 0;
     m_position->SetValue(len > 0 ? static_cast<int>(pos * 1000 / len) : 0);
-    m_time->SetLabel(FormatTime(pos) + " / " + FormatTime(len));
+    const wxString time = FormatTime(pos) + " / " + FormatTime(len);
+    if (time != m_time->GetLabel()) {
+        m_time->SetLabel(time);
+        platform::SetAccessibleName(m_position, "Position", time);
+    }
     Layout();
     const wxString shown = m_play->GetLabel() + "\t" + m_time->GetLabel() + "\t" +
                            wxString::Format("%d", m_position->GetValue());

@@ -2,6 +2,7 @@
 
 #include "app/CorvaneApp.h"
 #include "app/Settings.h"
+#include "platform/Accessibility.h"
 #include "platform/Paths.h"
 #include "platform/Trash.h"
 #include "ui/CorvaneDlg.h"
@@ -118,6 +119,7 @@ void ShowCompletionBox(const wxString& text, bool ok) {
     okButton->SetDefault();
     col->Add(okButton, 0, wxALIGN_CENTER | wxALL, 10);
     box->SetSizerAndFit(col);
+    platform::PresentAsAlert(box, ok ? "Conversion finished" : "Conversion failed");
     ui::PaintBackgrounds(box, *wxWHITE_BRUSH);
     box->SetEscapeId(wxID_NONE);
     box->Bind(

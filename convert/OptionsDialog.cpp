@@ -1,6 +1,7 @@
 #include "convert/OptionsDialog.h"
 
 #include "app/Settings.h"
+#include "platform/Accessibility.h"
 #include "platform/WindowPlacement.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
@@ -39,6 +40,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
     Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxPoint(0, 0), wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
+    platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
     platform::RequestUserPosition(this, 0, 0);
     SetIcons(LoadAppIcons());
     SetEscapeId(wxID_NONE);

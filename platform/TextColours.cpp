@@ -73,8 +73,14 @@ bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour&
     if (!gtk.Complete() || widget == nullptr) {
         return false;
     }
-    const std::string css =
-        "* { color: " + Css(text) + "; } *:disabled { color: " + Css(disabled) + "; }";
+    const std::string ring = Css(wxColour(kFocusRingRed, kFocusRingGreen, kFocusRingBlue));
+    // The theme's ring (1 pixel, dotted, light grey) is hard to see; an
+    // entry draws none at all, only its border.
+    const std::string css = "* { color: " + Css(text) + "; outline-color: " + ring +
+                            "; outline-style: solid; outline-width: 2px; outline-offset: -3px; }"
+                            " *:disabled { color: " +
+                            Css(disabled) + "; } entry:focus { border-color: " + ring +
+                            "; box-shadow: inset 0 0 0 1px " + ring + "; }";
     void* provider = gtk.cssProviderNew();
     if (provider == nullptr) {
         return false;

@@ -6,11 +6,16 @@ class wxWindow;
 
 namespace platform {
 
+// The focus ring's colour, #1A5FB4: 6.4:1 against white, so that it shows
+// on the program's white dialogs under any theme.
+constexpr unsigned char kFocusRingRed = 0x1A, kFocusRingGreen = 0x5F, kFocusRingBlue = 0xB4;
+
 // Gives `window`, and every part the toolkit builds it of (a drop-down
 // list's button, a button's label), the text colour `text` while enabled
 // and `disabled` while greyed. wxWidgets' own foreground colour is one
 // colour for every state, so greyed controls would look live. Returns
-// false when the toolkit's style calls are not there.
+// false when the toolkit's style calls are not there. The same style draws
+// the focus ring in kFocusRing's colour, 2 pixels wide.
 bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour& disabled);
 
 } // namespace platform

@@ -17,6 +17,7 @@ test_pkgs=(
     sox espeak-ng lame
     python3 procps strace
     pipewire pipewire-pulse wireplumber
+    dbus at-spi2-core python3-pyatspi python3-gi
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin libxml2-utils
 )
 pkgs=("${run_pkgs[@]}")

@@ -9,6 +9,7 @@
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
 #include "ui/DialogTemplate.h"
+#include "ui/FocusRing.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
 #include "ui/StatusRow.h"
@@ -119,6 +120,7 @@ bool CCorvaneDlg::OnInitDialog() {
     g_optionsDlg = new COptionsDialog(this); // owned by this dialog, hidden until asked for
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ApplyColours();
+    DrawFocusRingAround(FindWindow(IDC_BROWSER)); // WebKit draws none
     FillDeviceList();
     if (DeviceList()->GetCount() == 0) {
         ShowMessageBox(this, "No Input Device Available", "Corvane", wxOK | wxICON_INFORMATION);

@@ -3,6 +3,7 @@
 #include "ui/Resource.h"
 
 #include "controls/LevelMeter.h"
+#include "platform/Accessibility.h"
 #include "platform/TextColours.h"
 
 #include <wx/brush.h>
@@ -58,6 +59,14 @@ const DialogTemplate& MainDialogTemplate() {
              {"16 Kbps", "32 Kbps", "48 Kbps", "64 Kbps", "96 Kbps", "128 Kbps", "160 Kbps",
               "256 Kbps"}},
         },
+        {
+            {1000, "Select Source"},
+            {1001, "Output file"},
+            {1003, "Bit rate"},
+            {1008, "Player"},
+            {1011, "Information page"},
+        },
+        {{"Select Source", 1000}},
     };
     return t;
 }
@@ -82,6 +91,8 @@ const DialogTemplate& OptionsDialogTemplate() {
             {1000, {"mp3", "wav", "aac", "wma", "flac", "m4a", "ac3"}},
             {1003, {"512k", "256k", "128k", "64k", "32k"}},
         },
+        {{1000, "Format"}, {1003, "Bitrate"}},
+        {{"Format", 1000}, {"Bitrate", 1003}},
     };
     return t;
 }
@@ -108,6 +119,8 @@ const DialogTemplate& AboutDialogTemplate() {
              7, 50, 350, 8, false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },
+        {},
+        {{1010, "Thanks"}},
         {},
     };
     return t;
@@ -228,6 +241,27 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
     return w;
 }
 
+// Names, roles and label ties as a screen reader reads them.
+void NameForScreenReader(wxDialog* dlg, const DialogTemplate& t,
+                         const std::vector<std::pair<const ControlTemplate*, wxWindow*>>& made) {
+    for (const auto& [c, w] : made) {
+        if (w == nullptr) {
+            continue;
+        }
+        if (c->kind == Kind::GroupBox || c->kind == Kind::Static || c->kind == Kind::StatusText) {
+            const auto it = t.labelFor.find(c->text);
+            platform::SetLabelFor(w,
+                                  it != t.labelFor.end() ? dlg->FindWindow(it->second) : nullptr);
+        }
+        if (c->kind == Kind::StatusText) {
+            platform::SetAccessibleRole(w, platform::AccessibleRole::StatusBar);
+        }
+        if (const auto it = t.accessibleNames.find(c->id); it != t.accessibleNames.end()) {
+            platform::SetAccessibleName(w, wxString::FromUTF8(it->second));
+        }
+    }
+}
+
 } // namespace
 
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts) {
@@ -244,6 +278,7 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
             made.emplace_back(&c, CreateOne(dlg, c, t, hosts));
         }
     }
+    NameForScreenReader(dlg, t, made);
 
     // The scale at which every text fits.
     double scale = 1.0;

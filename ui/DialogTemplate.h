@@ -45,6 +45,12 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;
     // Initial items of the drop-down lists, by control id.
     std::map<int, std::vector<const char*>> listItems;
+    // What a screen reader calls the controls whose own text doesn't say
+    // what they are, by control id.
+    std::map<int, const char*> accessibleNames;
+    // The control that a group box or text labels, by its text; every
+    // other text labels nothing.
+    std::map<std::string, int> labelFor;
 };
 
 const DialogTemplate& MainDialogTemplate();    // 102

@@ -2,6 +2,7 @@
 // with the recording engine's reports.
 #include "recorder/RecordControl.h"
 #include "ui/CorvaneDlg.h"
+#include "ui/Announce.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/StatusRow.h"
@@ -94,5 +95,6 @@ void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {
     if (m_statusRow) {
         m_statusRow->RecordingEnded();
     }
+    AnnounceToUser(this, "The recording stopped", wxString::FromUTF8(end.failure) + ".");
     ShowMessageBox(this, wxString::FromUTF8(TakeEndText(end)), "Vestrel", wxOK | wxICON_WARNING);
 }

@@ -5,6 +5,7 @@
 #include "platform/InputLevel.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
+#include "ui/Announce.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/Resource.h"
 #include "ui/ShownText.h"
@@ -238,6 +239,7 @@ void CStatusRow::ShowText(const wxString& text) {
     if (text == m_shownText) {
         return;
     }
+    const bool wasWarning = m_shownText.StartsWith(kWarningHead);
     m_shownText = text;
     // Only the warning can be longer than its place: the device's name is
     // shortened so that the question stays whole, and the tooltip has it
@@ -254,6 +256,12 @@ void CStatusRow::ShowText(const wxString& text) {
     wxString line = label;
     line.Replace("\n", " ");
     NoteShownText("status", line);
+    // Heard wherever the user is: the microphone may be muted.
+    if (warning && !wasWarning) {
+        AnnounceToUser(m_text, text);
+    } else if (wasWarning && m_recording && text.StartsWith("Recording ")) { // not Pause
+        AnnounceToUser(m_text, "Sound from " + m_device + " again");
+    }
 }
 
 wxString CStatusRow::FittedWarning() const {

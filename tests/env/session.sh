@@ -3,10 +3,14 @@
 # private sound server with two pipe sources and a null output.
 #   tests/env/session.sh COMMAND [ARGS...]
 # VESTREL_WM=openbox also starts a window manager on the display.
+# VESTREL_A11Y=1 also starts a private D-Bus session bus and the
+# accessibility bus (AT-SPI) of that session, so a screen reader's view
+# of the program can be read.
 # VESTREL_SOUND=pipewire runs PipeWire (with WirePlumber and
 # pipewire-pulse) instead of PulseAudio.
 # Exported for the command:
 #   DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER
+#   DBUS_SESSION_BUS_ADDRESS  the private session bus (VESTREL_A11Y=1)
 #   VESTREL_PULSE_PID  the PulseAudio server (pipewire-pulse on PipeWire)
 #   VESTREL_SOUND_PID  the process that moves the audio (to stop it)
 #   VESTREL_FIFO_ZETA  FIFO of source "zeta_mic"   ("Zeta Microphone", device 0)
@@ -24,6 +28,7 @@ export NO_AT_BRIDGE=1
 
 pids=()
 cleanup() {
+    stop_a11y_bus
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
     wait 2>/dev/null
     rm -rf "$root"
@@ -48,6 +53,42 @@ if [ "${VESTREL_WM:-}" = openbox ]; then
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
         sleep 0.05
     done
+fi
+
+# A session bus of this desktop's own, and the AT-SPI bus and registry
+# on it; NO_AT_BRIDGE goes, so GTK programs join the accessibility tree.
+# Started without --fork, so that the ids killed at exit are theirs; the
+# accessibility bus's daemon, the launcher's child, is ended first.
+start_session_bus() {
+    dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/session-bus" \
+        >"$root/dbus.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do [ -S "$root/session-bus" ] && break; sleep 0.05; done
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/session-bus"
+}
+start_a11y_bus() {
+    unset NO_AT_BRIDGE
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$root/at-spi-bus.log" 2>&1 &
+    a11y_launcher=$!
+    pids+=($!)
+    for _ in $(seq 100); do
+        dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+            >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    a11y_bus=$(pgrep -P "$a11y_launcher" dbus-daemon)
+    /usr/libexec/at-spi2-registryd --use-gnome-session=false >"$root/registryd.log" 2>&1 &
+    pids+=($!)
+}
+# The accessibility bus goes first, while the launcher that reaps it runs.
+stop_a11y_bus() {
+    [ -n "${a11y_bus:-}" ] || return 0
+    kill "$a11y_bus" 2>/dev/null
+    for _ in $(seq 20); do kill -0 "$a11y_bus" 2>/dev/null || break; sleep 0.05; done
+}
+if [ "${VESTREL_A11Y:-}" = 1 ]; then
+    start_session_bus
+    start_a11y_bus
 fi
 
 export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"

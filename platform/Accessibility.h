@@ -1,0 +1,38 @@
+// What a screen reader says about a window: names, roles, label ties,
+// a value, and announcements, set on the GTK widget's ATK object
+// (wxWidgets has no wxAccessible on GTK). Each call does nothing when the
+// toolkit's accessibility calls are not there.
+#pragma once
+
+#include <wx/string.h>
+
+class wxWindow;
+
+namespace platform {
+
+enum class AccessibleRole { Alert, Dialog, StatusBar, LevelBar };
+
+// The name (and, when given, the description) a screen reader reads for
+// `window`, whatever its visible text says.
+void SetAccessibleName(wxWindow* window, const wxString& name,
+                       const wxString& description = wxString());
+void SetAccessibleRole(wxWindow* window, AccessibleRole role);
+
+// Makes the static text or group box `label` the label of `control` (a
+// screen reader then names the one by the other); nullptr: it labels
+// nothing. wxGTK ties each text to whatever widget was created next.
+void SetLabelFor(wxWindow* label, wxWindow* control);
+
+// Gives `window` a value from `min` to `max` that a screen reader reads,
+// and sets it; `text` says it in words ("-6 dB").
+void ExposeValue(wxWindow* window, double min, double max);
+void SetAccessibleValue(wxWindow* window, double value, const wxString& text);
+
+// Has the screen reader speak `text` now, as said by `window`.
+void Announce(wxWindow* window, const wxString& text);
+
+// A box built by hand that tells the user something: an alert named
+// `name` whose texts label nothing, so its text is read as it opens.
+void PresentAsAlert(wxWindow* box, const wxString& name);
+
+} // namespace platform
