@@ -198,7 +198,9 @@ TEST(Conversion, NotAudioFailsWithTheConvertersReasonAndLeavesNoTarget) {
         << text; // ffmpeg's own reason
     EXPECT_NE(text.Find(wxString::Format("exit status %d", r.exitStatus)), wxNOT_FOUND);
     EXPECT_NE(r.exitStatus, 0);
-    ConvertThreadProc(job);
+    ConvertOutcome outcome;
+    ConvertRun(job, [&outcome](const ConvertOutcome& o) { outcome = o; }).Wait();
+    EXPECT_EQ(outcome.kind, ConvertOutcome::Kind::Failed);
     EXPECT_EQ(FileSize(target), -1);
 }
 
