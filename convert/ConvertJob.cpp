@@ -289,6 +289,14 @@ void ConvertRun::ReadProgress(platform::ChildProcess& child) {
             eof = true;
             continue;
         }
+        bool cancelled = false;
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            cancelled = cancelled_;
+        }
+        if (cancelled) {
+            continue; // a cancelled run ends with a report of its own: not shown
+        }
         pending.append(buf.data(), static_cast<size_t>(n));
         for (size_t nl = pending.find('\n'); nl != std::string::npos; nl = pending.find('\n')) {
             const std::string line = pending.substr(0, nl);

@@ -162,7 +162,10 @@ void CStatusRow::RecordingEnded() {
 
 void CStatusRow::ConversionStarted(ConvertRun* run) {
     m_run = run;
-    m_textBefore = m_shownText;
+    if (!m_shownText.StartsWith("Conver")) {
+        m_textBefore = m_shownText; // what the row says of the take
+    }
+    m_progressLines = 0;
     m_pause->SetLabel("Cancel");
     m_pause->Enable();
     ShowText("Converting");
@@ -188,9 +191,24 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         const double length = m_run->Length();
         wxString text = "Converting";
         if (length > 0) {
+            const auto line = [length](int percent, double seconds) {
+                return wxString::Format("Converting %d%%", percent) + "\n(" +
+                       FormatTakeTime(seconds) + " of " + FormatTakeTime(length) + ")";
+            };
+            if (m_progressLines == 0) {
+                // Measured once, on the widest it will be (asking the X
+                // server ten times a second is not worth it).
+                wxClientDC dc(m_text);
+                dc.SetFont(m_text->GetFont());
+                wxString widest = line(100, length);
+                widest.Replace("\n", " ");
+                m_progressLines = dc.GetTextExtent(widest).x <= m_text->GetSize().x ? 1 : 2;
+            }
             const int percent = std::clamp(static_cast<int>(100 * at / length), 0, 100);
-            text += wxString::Format(" %d%% (", percent) + FormatTakeTime(std::min(at, length)) +
-                    " of " + FormatTakeTime(length) + ")";
+            text = line(percent, std::min(at, length));
+            if (m_progressLines == 1) {
+                text.Replace("\n", " ");
+            }
         } else if (at > 0) {
             text += " " + FormatTakeTime(at);
         }

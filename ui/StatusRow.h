@@ -97,6 +97,7 @@ class CStatusRow : public wxEvtHandler {
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;
+    int m_progressLines = 0; // 1 or 2 once measured
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;
