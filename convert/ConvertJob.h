@@ -53,8 +53,9 @@ struct WrittenFile {
     long long bytes = -1;
 };
 WrittenFile ProbeWritten(const ConvertJob& job);
-// Why the chosen rate was not what was written, or "" when it was:
-// "mp3 goes up to 320k", "wav is uncompressed: the bit rate does not apply".
+// Why the chosen rate was not what was written, or "" when it was (near
+// enough): "mp3 goes up to 320k", "wav is uncompressed: the bit rate does
+// not apply", "aac gave 263k of the 512k chosen: ...".
 std::string RateNote(const std::string& format, const std::string& chosen, long written);
 
 struct ConvertOutcome {

@@ -179,6 +179,17 @@ TEST(Conversion, EachFormatAtEachRate) {
                 EXPECT_NEAR(p.bitRate, expected, expected * 0.2);
             }
             EXPECT_NEAR(p.duration, sourceSeconds, 0.1);
+            // What the completion box tells of the file is what ffprobe reads.
+            const WrittenFile w = ProbeWritten(job);
+            EXPECT_NEAR(w.seconds, p.duration, 0.01);
+            EXPECT_EQ(w.bytes, FileSize(target));
+            if (e.hasRate) {
+                EXPECT_NEAR(w.bitRate, p.bitRate, 1000);
+                EXPECT_EQ(RateNote(e.format, rate, w.bitRate), "");
+            } else {
+                EXPECT_NE(RateNote(e.format, rate, w.bitRate).find("does not apply"),
+                          std::string::npos);
+            }
         }
     }
 }
@@ -240,4 +251,40 @@ TEST(Conversion, TargetNamesWithBlanksQuotesColonAndAccentsPassWhole) {
     wxString text;
     EXPECT_TRUE(DescribeOutcome(job, RunAndWait(job), text)) << text;
     EXPECT_EQ(Probe(target).codec, "flac");
+}
+
+// ffmpeg stands in here for a converter that ignores SIGTERM (a real one
+// stops on it: the real program's script cancels a real ffmpeg).
+TEST(ConvertRun, CancelKillsAConverterDeafToTermAndPutsTheReplacedFileBack) {
+    const std::string dir = TempDir();
+    const std::string rec = RecordingIn(dir);
+    const std::string target = dir + "/talk.wav";
+    const std::string recording = FileText(rec);
+    std::ofstream(target) << "yesterday's talk";
+    std::ofstream(dir + "/ffmpeg") << "#!/bin/sh\ntrap '' TERM\n"
+                                      "echo '  Duration: 00:10:00.00, start: 0' >&2\n"
+                                      "for last; do :; done; echo partial > \"$last\"\n"
+                                      "echo out_time_us=240000000; echo progress=continue\n"
+                                      "exec sleep 30\n";
+    chmod((dir + "/ffmpeg").c_str(), 0755);
+    ConvertJob job = MakeConvertJob(wxString::FromUTF8(dir + "/"), wxString::FromUTF8(rec), "128k",
+                                    "wav", wxString::FromUTF8(target));
+    job.kept = platform::KeepBeforeReplacing(target);
+    ASSERT_TRUE(job.kept.ok);
+    ConvertOutcome outcome;
+    ConvertRun run(job, [&outcome](const ConvertOutcome& o) { outcome = o; });
+    ASSERT_TRUE(WaitFor([&] { return run.Position() > 0; }, 10s));
+    EXPECT_EQ(run.Position(), 240);
+    EXPECT_EQ(run.Length(), 600);
+    const auto t0 = std::chrono::steady_clock::now();
+    run.Cancel();
+    run.Wait();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(took, 1.9);
+    EXPECT_LT(took, 4);
+    EXPECT_EQ(outcome.kind, ConvertOutcome::Kind::Cancelled);
+    EXPECT_TRUE(outcome.restored);
+    EXPECT_EQ(FileText(target), "yesterday's talk");
+    EXPECT_EQ(FileText(rec), recording);
 }
