@@ -102,17 +102,6 @@ bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wx
 
 namespace {
 
-// The value of `key` in ffprobe's flat output, "" when absent.
-std::string FlatValue(const std::string& text, const std::string& key) {
-    const std::string at = key + "=\"";
-    const size_t p = text.find(at);
-    if (p == std::string::npos) {
-        return {};
-    }
-    const size_t from = p + at.size();
-    return text.substr(from, text.find('"', from) - from);
-}
-
 std::string CodecName(const std::string& codec) {
     static const std::map<std::string, std::string> names = {
         {"mp3", "MP3"},   {"aac", "AAC"},  {"wmav2", "WMA"},
@@ -143,37 +132,24 @@ double DurationIn(const std::string& text) {
 
 } // namespace
 
-WrittenFile ProbeWritten(const ConvertJob& job) {
+WrittenFile DescribeWritten(const std::string& target, const std::string& errorOutput,
+                            double seconds) {
     WrittenFile w;
     struct stat st {};
-    if (stat(job.target.c_str(), &st) == 0) {
+    if (stat(target.c_str(), &st) == 0) {
         w.bytes = st.st_size;
     }
-    if (job.argv.empty()) {
-        return w;
+    w.seconds = seconds;
+    // "Output #0, ipod, to '...':" then "  Stream #0:0: Audio: aac (LC), 44100 Hz, ..."
+    const size_t output = errorOutput.rfind("Output #0");
+    const size_t audio = output == std::string::npos ? output : errorOutput.find("Audio: ", output);
+    if (audio != std::string::npos) {
+        const size_t from = audio + 7;
+        w.codec =
+            CodecName(errorOutput.substr(from, errorOutput.find_first_of(" ,\n", from) - from));
     }
-    // ffprobe comes with ffmpeg: beside it, or on PATH as it is.
-    std::string probe = job.argv[0];
-    const size_t name = probe.rfind("ffmpeg");
-    probe = name != std::string::npos && name + 6 == probe.size()
-                ? probe.substr(0, name) + "ffprobe"
-                : std::string("ffprobe");
-    const platform::ProcessResult r = platform::RunAndCollect(
-        {probe, "-v", "error", "-select_streams", "a:0", "-show_entries",
-         "stream=codec_name,bit_rate:format=duration,bit_rate", "-of", "flat", job.target},
-        true);
-    if (r.exitStatus != 0) {
-        return w;
-    }
-    w.codec = CodecName(FlatValue(r.output, "streams.stream.0.codec_name"));
-    long rate = std::atol(FlatValue(r.output, "streams.stream.0.bit_rate").c_str());
-    if (rate <= 0) {
-        rate = std::atol(FlatValue(r.output, "format.bit_rate").c_str());
-    }
-    w.bitRate = rate;
-    const std::string seconds = FlatValue(r.output, "format.duration");
-    if (!seconds.empty() && seconds != "N/A") {
-        w.seconds = std::atof(seconds.c_str());
+    if (w.bytes > 0 && seconds > 0) {
+        w.bitRate = std::lround(static_cast<double>(w.bytes) * 8 / seconds);
     }
     return w;
 }
@@ -309,7 +285,8 @@ void ConvertRun::ReadProgress(platform::ChildProcess& child) {
             pending.erase(0, nl + 1);
             if (line.rfind("out_time_us=", 0) == 0 && line.size() > 12 &&
                 std::isdigit(static_cast<unsigned char>(line[12])) != 0) {
-                position_ = std::atoll(line.c_str() + 12) / 1e6;
+                written_ = std::atoll(line.c_str() + 12) / 1e6;
+                position_ = written_;
                 if (length_ < 0) {
                     // The input's length, from ffmpeg's own description of it.
                     length_ = DurationIn(child.ErrorHead(64 * 1024));
@@ -338,7 +315,7 @@ ConvertOutcome ConvertRun::Conclude(const platform::ProcessResult& r) {
     }
     if (DescribeOutcome(job_, r, out.text)) {
         out.kind = ConvertOutcome::Kind::Converted;
-        out.file = ProbeWritten(job_);
+        out.file = DescribeWritten(job_.target, r.errorOutput, written_);
         out.note = RateNote(job_.format, job_.bitrate, out.file.bitRate);
         return out;
     }

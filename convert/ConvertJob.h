@@ -45,14 +45,18 @@ platform::ProcessResult RunAndWait(const ConvertJob& job);
 // What the completion box says first; true when the conversion succeeded.
 bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wxString& text);
 
-// What a written file holds, as ffprobe (beside the converter) reads it.
+// What a written file holds, from ffmpeg's own report: the codec from its
+// description of the output (`errorOutput`), the length its progress
+// reached, the size on disk, and the bit rate they give (as a file
+// manager's properties would: size over length, container included).
 struct WrittenFile {
     std::string codec; // "AAC", "MP3", "PCM", ...
     long bitRate = 0;  // bits per second; 0 when unknown
     double seconds = -1;
     long long bytes = -1;
 };
-WrittenFile ProbeWritten(const ConvertJob& job);
+WrittenFile DescribeWritten(const std::string& target, const std::string& errorOutput,
+                            double seconds);
 // Why the chosen rate was not what was written, or "" when it was (near
 // enough): "mp3 goes up to 320k", "wav is uncompressed: the bit rate does
 // not apply", "aac gave 263k of the 512k chosen: ...".
@@ -105,6 +109,7 @@ class ConvertRun {
     Finished finished_;
     std::atomic<double> position_{0};
     std::atomic<double> length_{-1};
+    double written_ = -1; // the last position ffmpeg reported (worker only)
     std::atomic<bool> done_{false};
     std::mutex lock_; // child_ and cancelAt_
     platform::ChildProcess* child_ = nullptr;

@@ -33,6 +33,10 @@ class HeldReturn : public wxEventFilter {
   public:
     using Clock = std::chrono::steady_clock;
 
+    // Out of wxWidgets' list before it goes: the program may end with the
+    // key still down.
+    ~HeldReturn() override { Stop(); }
+
     static void Start() {
         HeldReturn& self = Instance();
         self.m_last = Clock::now();

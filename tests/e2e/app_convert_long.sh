@@ -24,7 +24,6 @@ ffmpeg_of_app() { # the app's ffmpeg children, from /proc
 }
 percents() { grep -o '^status	Converting [0-9]*%' "$VESTREL_SHOWN_LOG" | grep -o '[0-9]*' | tr '\n' ' '; }
 
-echo "$SECONDS s: take made"
 start_app
 w=$(wait_window Vestrel) || fail "no main window"
 sleep 2
@@ -71,14 +70,14 @@ label() { darkest "$1" $((cancel_x - 15)) $((cancel_y - 5)) 30 10; }
 echo "darkest of the button's label: $(label "$shots/converting.png") converting, $(label "$shots/cancelled.png") after"
 [ "$(label "$shots/converting.png")" -lt 80 ] || fail "Cancel looks greyed while converting"
 [ "$(label "$shots/cancelled.png")" -gt 100 ] || fail "the disabled Pause looks live"
-echo "$SECONDS s: cancelled"
 
-# mp3 at 512k: the box tells the written 320k and why, as ffprobe reads the file.
+# mp3 at 512k: the box tells the written 320k and why, as ffprobe reads the
+# file (its bit rate is the file's, as a file manager tells it).
 convert_to "$HOME/lecture-512"
 completion_box mp3
 screenshot "$b" "$shots/completion.png"
 out="$HOME/lecture-512.mp3"
-rate=$(ffprobe -v error -select_streams a:0 -show_entries stream=bit_rate -of csv=p=0 "$out")
+rate=$(ffprobe -v error -show_entries format=bit_rate -of csv=p=0 "$out")
 secs=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out")
 size=$(stat -c %s "$out")
 want=$(printf 'MP3, %d kb/s, %d:%02d, %.1f MB' $((rate / 1000)) "$(printf %.0f "$secs" | awk '{ print int($1 / 60) }')" \
@@ -95,7 +94,6 @@ wait_gone_id "$b" || fail "Return left the box open"
 sleep 1
 [ "$(count_windows 'Select a file')" = 0 ] || fail "the held Return went on to Convert and Save"
 [ "$(md5sum <"$take")" = "$take_sum" ] || fail "the held Return started a recording"
-echo "$SECONDS s: held Return"
 # Twice 0.3 s apart: the second lands on Convert and Save, whence the box came.
 convert_to "$HOME/again"
 completion_box again
@@ -105,7 +103,6 @@ xdotool key Return; sleep 0.3; xdotool key Return
 wait_gone_id "$b" || fail "Return left the box open"
 wait_window "Select a file" >/dev/null || fail "the second Return did not reach Convert and Save"
 [ "$(md5sum <"$take")" = "$take_sum" ] || fail "two Returns started a recording"
-echo "$SECONDS s: two Returns"
 # Escape during the conversion it starts: cancelled, and the program ends.
 save_as "$HOME/closing"
 wait_latest status '^Converting [1-9][0-9]*%' 30 >/dev/null || fail "the last conversion shows no progress"
