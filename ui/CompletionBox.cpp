@@ -29,17 +29,17 @@ bool IsReturn(const wxEvent& e) {
 // The Return that closed a box, held down, repeats into whatever has the
 // focus next: swallowed until the key comes up (or, should its release
 // be lost with the box, until a press comes after a pause no repeat has).
+// Times are the key events' own, from the X server: a program busy
+// redrawing for a moment does not take queued repeats for new presses.
 class HeldReturn : public wxEventFilter {
   public:
-    using Clock = std::chrono::steady_clock;
-
     // Out of wxWidgets' list before it goes: the program may end with the
     // key still down.
     ~HeldReturn() override { Stop(); }
 
-    static void Start() {
+    static void Start(const wxKeyEvent& press) {
         HeldReturn& self = Instance();
-        self.m_last = Clock::now();
+        self.m_last = Time(press);
         if (!self.m_on) {
             self.m_on = true;
             wxEvtHandler::AddFilter(&self);
@@ -50,16 +50,31 @@ class HeldReturn : public wxEventFilter {
         if (!IsReturn(e)) {
             return Event_Skip;
         }
-        const auto now = Clock::now();
-        if (e.GetEventType() == wxEVT_KEY_UP || now - m_last > std::chrono::milliseconds(900)) {
+        if (e.GetEventType() == wxEVT_KEY_UP) {
             Stop();
-            return e.GetEventType() == wxEVT_KEY_UP ? Event_Processed : Event_Skip;
+            return Event_Processed;
+        }
+        const long now = Time(static_cast<const wxKeyEvent&>(e));
+        if (now - m_last > kRepeatGapMs) {
+            Stop(); // a new press
+            return Event_Skip;
         }
         m_last = now;
         return Event_Processed;
     }
 
   private:
+    // Longer than a key's delay before it repeats (660 ms in X by default).
+    static constexpr long kRepeatGapMs = 900;
+
+    static long Time(const wxKeyEvent& e) {
+        if (e.GetTimestamp() != 0) {
+            return e.GetTimestamp();
+        }
+        using namespace std::chrono;
+        return static_cast<long>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
     static HeldReturn& Instance() {
         static HeldReturn filter;
         return filter;
@@ -72,7 +87,7 @@ class HeldReturn : public wxEventFilter {
     }
 
     bool m_on = false;
-    Clock::time_point m_last{};
+    long m_last = 0;
 };
 
 } // namespace
@@ -116,7 +131,7 @@ void ShowCompletionBox(wxWindow* owner, const wxString& text, bool ok, wxWindow*
         switch (e.GetKeyCode()) {
         case WXK_RETURN:
         case WXK_NUMPAD_ENTER:
-            HeldReturn::Start();
+            HeldReturn::Start(e);
             close();
             return;
         case WXK_ESCAPE:
