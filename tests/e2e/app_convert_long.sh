@@ -4,7 +4,8 @@
 # (no ffmpeg left, no partial file, the replaced file back, the take
 # untouched); the completion box tells what the file holds, checked
 # against ffprobe; Return held down or pressed twice on the box records
-# nothing; Escape during a conversion cancels it and ends the program.
+# nothing, nor does it after the Help box; Escape during a conversion
+# cancels it and ends the program.
 set -u
 . "$(dirname "$0")/lib.sh"
 export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
@@ -31,6 +32,17 @@ W=$(xwininfo -id "$w" | awk '/Width:/ { print $2 }'); H=$(xwininfo -id "$w" | aw
 cancel_x=$(( W * 135 / 292 )); cancel_y=$(( H * 142 / 199 ))
 convert_to() { click "$w" 357 204; save_as "$1"; }
 completion_box() { b=$(wait_other_window Vestrel "$w") || fail "no completion box ($1)"; sleep 0.5; }
+
+# A box gives the focus back to the button that opened it: Return once more
+# opens Help again.
+for n in 1 2; do
+    [ $n = 1 ] && click "$w" 190 341 || xdotool key Return
+    h=$(wait_other_window vestrel "$w") || fail "no help box ($n)"
+    sleep 0.5
+    press "$h" Return
+    wait_gone_id "$h" || fail "Return left the help box open"
+    sleep 0.3
+done
 
 # mp3 at 512k (2 up from 128k in Options), over the old lecture.mp3,
 # cancelled at about half.
