@@ -1,32 +1,20 @@
 #include "convert/ConvertJob.h"
 
-#include "app/CorvaneApp.h"
-#include "app/Settings.h"
-#include "platform/Accessibility.h"
 #include "platform/Paths.h"
-#include "platform/Trash.h"
-#include "ui/CorvaneDlg.h"
-#include "ui/DialogTemplate.h"
-#include "ui/EnableControls.h"
-#include "ui/MessageBox.h"
 
-#include <wx/app.h>
-#include <wx/artprov.h>
-#include <wx/button.h>
-#include <wx/dialog.h>
-#include <wx/filedlg.h>
-#include <wx/filename.h>
-#include <wx/sizer.h>
-#include <wx/statbmp.h>
-#include <wx/stattext.h>
-#include <wx/textctrl.h>
-
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <map>
 
 wxString BuildCommandLine(const wxString& converterDir, const wxString& recorded,
                           const wxString& bitrate, const wxString& format, const wxString& target) {
@@ -62,6 +50,8 @@ ConvertJob MakeConvertJob(const wxString& converterDir, const wxString& recorded
     ConvertJob job;
     job.commandLine = BuildCommandLine(converterDir, recorded, bitrate, format, target);
     job.target = target.utf8_string();
+    job.format = format.utf8_string();
+    job.bitrate = bitrate.utf8_string();
     job.argv = {FindConverter(converterDir, &job.lookedIn), "-i", recorded.utf8_string(), "-b:a",
                 bitrate.utf8_string()};
     if (format == "wma") {
@@ -70,6 +60,17 @@ ConvertJob MakeConvertJob(const wxString& converterDir, const wxString& recorded
     }
     job.argv.push_back(job.target);
     return job;
+}
+
+std::vector<std::string> ArgsWithProgress(const ConvertJob& job) {
+    std::vector<std::string> args = job.argv;
+    if (!args.empty()) {
+        // Progress as key=value blocks on standard output, ten a second,
+        // and no running statistics on standard error, whose last line
+        // then stays the reason of a failure.
+        args.insert(args.begin() + 1, {"-nostats", "-progress", "pipe:1", "-stats_period", "0.1"});
+    }
+    return args;
 }
 
 platform::ProcessResult RunAndWait(const ConvertJob& job) {
@@ -101,120 +102,225 @@ bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wx
 
 namespace {
 
-void ShowCompletionBox(const wxString& text, bool ok) {
-    // Modeless, owned by the main dialog so that it goes with it; the main
-    // dialog stays usable meanwhile.
-    wxWindow* owner = theApp->GetMainDialog();
-    auto* box = new wxDialog(owner, wxID_ANY, "Vestrel", wxDefaultPosition, wxDefaultSize,
-                             wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "CompletionBox");
-    auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticBitmap(
-                 box, wxID_ANY,
-                 wxArtProvider::GetBitmap(ok ? wxART_INFORMATION : wxART_ERROR, wxART_MESSAGE_BOX)),
-             0, wxALL, 10);
-    row->Add(new wxStaticText(box, wxID_STATIC, text), 1, wxALL | wxALIGN_CENTER_VERTICAL, 10);
-    auto* col = new wxBoxSizer(wxVERTICAL);
-    col->Add(row, 1, wxEXPAND);
-    auto* okButton = new wxButton(box, wxID_OK, "OK");
-    okButton->SetDefault();
-    col->Add(okButton, 0, wxALIGN_CENTER | wxALL, 10);
-    box->SetSizerAndFit(col);
-    platform::PresentAsAlert(box, ok ? "Conversion finished" : "Conversion failed");
-    ui::PaintBackgrounds(box, *wxWHITE_BRUSH);
-    box->SetEscapeId(wxID_NONE);
-    box->Bind(
-        wxEVT_BUTTON, [box](wxCommandEvent&) { box->Destroy(); }, wxID_OK);
-    box->Bind(wxEVT_CLOSE_WINDOW, [box](wxCloseEvent&) { box->Destroy(); });
-    box->Bind(wxEVT_CHAR_HOOK, [box](wxKeyEvent& e) {
-        // Return and Escape close the box and go no further.
-        switch (e.GetKeyCode()) {
-        case WXK_ESCAPE:
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER:
-            box->Destroy();
-            return;
-        default:
-            e.Skip();
-        }
-    });
-    if (owner != nullptr) {
-        box->CentreOnParent();
-    } else {
-        box->Centre();
+std::string CodecName(const std::string& codec) {
+    static const std::map<std::string, std::string> names = {
+        {"mp3", "MP3"},   {"aac", "AAC"},  {"wmav2", "WMA"},
+        {"flac", "FLAC"}, {"ac3", "AC-3"}, {"pcm_s16le", "PCM"}};
+    const auto it = names.find(codec);
+    if (it != names.end()) {
+        return it->second;
     }
-    box->Show();
-    okButton->SetFocus();
+    std::string upper = codec;
+    for (char& c : upper) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return upper;
+}
+
+// "Duration: 00:10:00.05," in ffmpeg's description of its input.
+double DurationIn(const std::string& text) {
+    const size_t p = text.find("Duration: ");
+    int h = 0;
+    int m = 0;
+    double s = 0;
+    if (p == std::string::npos ||
+        std::sscanf(text.c_str() + p + 10, "%d:%d:%lf", &h, &m, &s) != 3) {
+        return -1;
+    }
+    return h * 3600.0 + m * 60.0 + s;
 }
 
 } // namespace
 
-int ConvertThreadProc(const ConvertJob& job) {
-    SetMainCaption("Saving...");
-    EnableControls(false, false);
-    const platform::ProcessResult r = RunAndWait(job);
-    wxString text;
-    const bool ok = DescribeOutcome(job, r, text);
-    if (!job.keptNote.empty()) {
-        text += "\n\n" + job.keptNote;
+WrittenFile DescribeWritten(const std::string& target, const std::string& errorOutput,
+                            double seconds) {
+    WrittenFile w;
+    struct stat st {};
+    if (stat(target.c_str(), &st) == 0) {
+        w.bytes = st.st_size;
     }
-    if (!ok && r.started) {
-        unlink(job.target.c_str()); // a partial target is no use to anyone
+    w.seconds = seconds;
+    // "Output #0, ipod, to '...':" then "  Stream #0:0: Audio: aac (LC), 44100 Hz, ..."
+    const size_t output = errorOutput.rfind("Output #0");
+    const size_t audio = output == std::string::npos ? output : errorOutput.find("Audio: ", output);
+    if (audio != std::string::npos) {
+        const size_t from = audio + 7;
+        w.codec =
+            CodecName(errorOutput.substr(from, errorOutput.find_first_of(" ,\n", from) - from));
     }
-    SetMainCaption("Vestrel");
-    EnableControls(true, false);
-    if (wxTheApp != nullptr) {
-        wxTheApp->CallAfter([text, ok] { ShowCompletionBox(text, ok); });
+    if (w.bytes > 0 && seconds > 0) {
+        w.bitRate = std::lround(static_cast<double>(w.bytes) * 8 / seconds);
     }
-    return 0;
+    return w;
 }
 
-void OnConvert(CCorvaneDlg& dlg) {
-    const wxString format = g_szFormat;
-    const wxString defaultExt = "." + format;
-    const wxString filter = format + " Files|*." + format;
-    const wxString recorded = dlg.OutputFileBox()->GetValue();
+std::string RateNote(const std::string& format, const std::string& chosen, long written) {
+    if (format == "wav") {
+        return "wav is uncompressed: the bit rate does not apply";
+    }
+    if (format == "flac") {
+        return "flac is lossless: the bit rate does not apply";
+    }
+    const long asked = std::atol(chosen.c_str()); // "512k"
+    if (format == "mp3" && asked > 320) {
+        return "mp3 goes up to 320k";
+    }
+    const long kbps = std::lround(written / 1000.0);
+    // aac spends somewhat less than asked on simple sound; far less is its ceiling.
+    if (written > 0 && kbps < asked * 8 / 10) {
+        return format + " gave " + std::to_string(kbps) + "k of the " + std::to_string(asked) +
+               "k chosen: its encoder goes no higher for this take";
+    }
+    return {};
+}
 
-    if (!platform::IsReadableFile(recorded.utf8_string())) {
-        ShowMessageBox(&dlg, "Please record a file first.", "Vestrel", wxOK | wxICON_INFORMATION);
-        return;
-    }
+ConvertRun::ConvertRun(ConvertJob job, Finished finished)
+    : job_(std::move(job)), finished_(std::move(finished)) {
+    worker_ = std::thread([this] { Work(); });
+}
 
-    const wxString target = ChooseSaveFile(&dlg, wxEmptyString, filter, defaultExt, recorded);
-    if (target.empty()) {
-        return;
-    }
-    // The recording must never be the target: ffmpeg would be handed a
-    // file that was deleted first.
-    if (platform::SameFile(target.utf8_string(), recorded.utf8_string()) ||
-        wxFileName(target).GetAbsolutePath() == wxFileName(recorded).GetAbsolutePath()) {
-        ShowMessageBox(&dlg,
-                       "The file " + target +
-                           " is the recording itself. Please choose another name for the "
-                           "converted file.",
-                       "Vestrel", wxOK | wxICON_WARNING);
-        return;
-    }
+ConvertRun::~ConvertRun() {
+    Cancel();
+    Wait();
+}
 
-    ConvertJob job = MakeConvertJob(g_szConverterDir, recorded, g_szBitrate, format, target);
-    // The user agreed to replace the target; the old file is kept anyway.
-    const platform::KeptFile kept = platform::KeepBeforeReplacing(job.target);
-    if (!kept.ok) {
-        ShowMessageBox(&dlg,
-                       "The file " + target + " could not be moved out of the way: " +
-                           wxString::FromUTF8(kept.error) + ".\n\nNothing was converted.",
-                       "Vestrel", wxOK | wxICON_WARNING);
+void ConvertRun::Cancel() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (cancelled_ || done_) {
         return;
     }
-    if (kept.trashed) {
-        job.keptNote = "The file it replaced is in the Trash.";
-    } else if (!kept.keptAs.empty()) {
-        job.keptNote = "The file it replaced was kept as " + wxString::FromUTF8(kept.keptAs) + ".";
+    cancelled_ = true;
+    cancelAt_ = std::chrono::steady_clock::now();
+    if (child_ != nullptr) {
+        child_->Signal(SIGTERM); // ffmpeg ends its output properly, then exits
     }
-    unlink(job.target.c_str()); // an empty file is all that can be left here
-    dlg.Player().put_URL(wxString());
-    // Disabled here, before the worker exists, so a quick second press
-    // can't start a second conversion.
-    EnableControls(false, false);
-    dlg.SetTitle("Saving...");
-    std::thread(ConvertThreadProc, std::move(job)).detach();
+}
+
+void ConvertRun::Wait() {
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+void ConvertRun::Work() {
+    platform::ChildProcess child;
+    bool started = false;
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        started = child.Start(ArgsWithProgress(job_), true);
+        if (started) {
+            child_ = &child;
+            if (cancelled_) {
+                child.Signal(SIGTERM);
+            }
+        }
+    }
+    if (started) {
+        ReadProgress(child);
+    }
+    const platform::ProcessResult r = child.Wait();
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        child_ = nullptr;
+    }
+    const ConvertOutcome outcome = Conclude(r);
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        done_ = true;
+    }
+    if (finished_) {
+        finished_(outcome);
+    }
+}
+
+void ConvertRun::ReadProgress(platform::ChildProcess& child) {
+    std::string pending;
+    std::array<char, 4096> buf{};
+    bool eof = false;
+    bool killed = false;
+    for (;;) {
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            if (cancelled_ && !killed &&
+                std::chrono::steady_clock::now() - cancelAt_ >= kKillAfter) {
+                child.Signal(SIGKILL); // it did not end on SIGTERM
+                killed = true;
+            }
+        }
+        if (eof) {
+            // Its output closes as it exits: the exit itself is moments away.
+            if (child.Ended()) {
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        pollfd p{child.OutputFd(), POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) {
+            // A child of its own may hold the pipe open after it is gone.
+            if (child.Ended()) {
+                return;
+            }
+            continue;
+        }
+        const ssize_t n = read(child.OutputFd(), buf.data(), buf.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            eof = true;
+            continue;
+        }
+        bool cancelled = false;
+        {
+            const std::lock_guard<std::mutex> hold(lock_);
+            cancelled = cancelled_;
+        }
+        if (cancelled) {
+            continue; // a cancelled run ends with a report of its own: not shown
+        }
+        pending.append(buf.data(), static_cast<size_t>(n));
+        for (size_t nl = pending.find('\n'); nl != std::string::npos; nl = pending.find('\n')) {
+            const std::string line = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            if (line.rfind("out_time_us=", 0) == 0 && line.size() > 12 &&
+                std::isdigit(static_cast<unsigned char>(line[12])) != 0) {
+                written_ = std::atoll(line.c_str() + 12) / 1e6;
+                position_ = written_;
+                if (length_ < 0) {
+                    // The input's length, from ffmpeg's own description of it.
+                    length_ = DurationIn(child.ErrorHead(64 * 1024));
+                }
+            } else if (line == "progress=end" && length_ > 0) {
+                position_ = length_.load();
+            }
+        }
+    }
+}
+
+ConvertOutcome ConvertRun::Conclude(const platform::ProcessResult& r) {
+    ConvertOutcome out;
+    out.target = job_.target;
+    out.keptNote = job_.keptNote;
+    bool cancelled = false;
+    {
+        const std::lock_guard<std::mutex> hold(lock_);
+        cancelled = cancelled_;
+    }
+    if (cancelled) {
+        out.kind = ConvertOutcome::Kind::Cancelled;
+        unlink(job_.target.c_str()); // what it wrote so far is of no use
+        out.restored = platform::PutBack(job_.kept, job_.target);
+        return out;
+    }
+    if (DescribeOutcome(job_, r, out.text)) {
+        out.kind = ConvertOutcome::Kind::Converted;
+        out.file = DescribeWritten(job_.target, r.errorOutput, written_);
+        out.note = RateNote(job_.format, job_.bitrate, out.file.bitRate);
+        return out;
+    }
+    if (r.started) {
+        unlink(job_.target.c_str()); // a partial target is no use to anyone
+    }
+    return out;
 }

@@ -2,12 +2,12 @@
 
 #include "app/CorvaneApp.h"
 #include "controls/AboutDlg.h"
-#include "convert/ConvertJob.h"
 #include "convert/OptionsDialog.h"
 #include "platform/Paths.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
+#include "ui/ConvertAndSave.h"
 #include "ui/DialogTemplate.h"
 #include "ui/FocusRing.h"
 #include "ui/MessageBox.h"
@@ -132,6 +132,7 @@ bool CCorvaneDlg::OnInitDialog() {
     WatchRecordings(true);
     g_hCaptureMutex = std::make_unique<std::mutex>();
     m_statusRow = std::make_unique<CStatusRow>(this);
+    m_convert = std::make_unique<CConvertAndSave>(*this);
     RecordButton()->SetFocus();
     return true;
 }
@@ -190,7 +191,7 @@ void CCorvaneDlg::OnSysCommand(int command) {
 
 void CCorvaneDlg::OnBrowse() {
     const wxString path =
-        ChooseSaveFile(this, "MyMP3", "MP3 Files|*.mp3", ".mp3", OutputFileBox()->GetValue());
+        ChooseSaveFile(this, "MyMP3", "MP3 Files|*.mp3", ".mp3", OutputFileBox()->GetValue(), true);
     if (!path.empty()) {
         OutputFileBox()->ChangeValue(path);
     }
@@ -218,7 +219,7 @@ void CCorvaneDlg::OnConvertOptions() {
 }
 
 void CCorvaneDlg::OnConvert() {
-    ::OnConvert(*this);
+    m_convert->OnConvert();
 }
 
 void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
@@ -260,6 +261,9 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
 void CCorvaneDlg::EndProgram() {
     if (g_bRecording || g_hRecordThread.load() != 0) {
         StopRecording(); // the take is finished and complete before the program ends
+    }
+    if (m_convert) {
+        m_convert->CancelAndWait(); // no ffmpeg left behind, nor half a file
     }
     if (IsModal()) {
         EndModal(wxID_CANCEL);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class CConvertAndSave;
 class CStatusRow;
 struct TakeEnd;
 class wxButton;
@@ -89,9 +90,11 @@ class CCorvaneDlg : public wxDialog {
     CExplorer1 m_browser;
     double m_scale = 1.0;
     std::unique_ptr<CStatusRow> m_statusRow;
+    std::unique_ptr<CConvertAndSave> m_convert; // goes before the status row
 
   public:
     CStatusRow* StatusRow() const { return m_statusRow.get(); }
+    CConvertAndSave& Conversion() { return *m_convert; }
 };
 
 // The application's icons at 16, 24, 32 and 48 px.

@@ -71,7 +71,7 @@ bool AskReplace(wxWindow* owner, const wxString& path) {
 }
 
 wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,
-                        const wxString& ext, const wxString& near) {
+                        const wxString& ext, const wxString& near, bool extOnly) {
     wxString dir = wxFileName(near).GetPath();
     if (dir.empty() || !wxFileName::DirExists(dir)) {
         dir = wxString::FromUTF8(platform::HomeDir());
@@ -84,7 +84,8 @@ wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxSt
             return wxString();
         }
         wxString path = dlg.GetPath();
-        if (!wxFileName(path).GetExt().empty()) {
+        const wxString typedExt = wxFileName(path).GetExt();
+        if (!typedExt.empty() && (!extOnly || "." + typedExt.Lower() == ext.Lower())) {
             return path; // the dialog asked already
         }
         path += ext; // GTK adds no default extension, nor asks about the name it makes

@@ -32,5 +32,8 @@ bool AskReplace(wxWindow* owner, const wxString& path);
 // and No brings the dialog back. Empty when the user cancels. It opens in
 // the folder of `near` (a file's path) where that folder exists, else in the
 // home folder, never in whatever folder the program was started from.
+// With `extOnly` a name with another extension ("take.wav") gets `ext`
+// appended too, and the same question.
 wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,
-                        const wxString& ext, const wxString& near = wxString());
+                        const wxString& ext, const wxString& near = wxString(),
+                        bool extOnly = false);

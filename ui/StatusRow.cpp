@@ -1,6 +1,7 @@
 #include "ui/StatusRow.h"
 
 #include "controls/LevelMeter.h"
+#include "convert/ConvertJob.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
 #include "platform/WaveIn.h"
@@ -173,7 +174,61 @@ void CStatusRow::RecordingEnded() {
     }
 }
 
+void CStatusRow::ConversionStarted(ConvertRun* run) {
+    m_run = run;
+    if (!m_shownText.StartsWith("Conver")) {
+        m_textBefore = m_shownText; // what the row says of the take
+    }
+    m_progressLines = 0;
+    m_pause->SetLabel("Cancel");
+    m_pause->Enable();
+    ShowText("Converting");
+    m_timer.Start(kTickMs);
+}
+
+void CStatusRow::ConversionEnded(const wxString& text) {
+    if (m_run == nullptr) {
+        return;
+    }
+    m_run = nullptr;
+    m_timer.Stop();
+    m_pause->SetLabel("Pause");
+    m_pause->Disable();
+    ShowText(text.empty() ? m_textBefore : text);
+}
+
 void CStatusRow::OnTick(wxTimerEvent&) {
+    if (m_run != nullptr) {
+        // The worker keeps ffmpeg's latest position: read here, ten times a
+        // second, however often ffmpeg reports it.
+        const double at = m_run->Position();
+        const double length = m_run->Length();
+        wxString text = "Converting";
+        if (length > 0) {
+            const auto line = [length](int percent, double seconds) {
+                return wxString::Format("Converting %d%%", percent) + "\n(" +
+                       FormatTakeTime(seconds) + " of " + FormatTakeTime(length) + ")";
+            };
+            if (m_progressLines == 0) {
+                // Measured once, on the widest it will be (asking the X
+                // server ten times a second is not worth it).
+                wxClientDC dc(m_text);
+                dc.SetFont(m_text->GetFont());
+                wxString widest = line(100, length);
+                widest.Replace("\n", " ");
+                m_progressLines = dc.GetTextExtent(widest).x <= m_text->GetSize().x ? 1 : 2;
+            }
+            const int percent = std::clamp(static_cast<int>(100 * at / length), 0, 100);
+            text = line(percent, std::min(at, length));
+            if (m_progressLines == 1) {
+                text.Replace("\n", " ");
+            }
+        } else if (at > 0) {
+            text += " " + FormatTakeTime(at);
+        }
+        ShowText(text);
+        return;
+    }
     const auto now = Clock::now();
     const int peak = wavein::TakeInputPeak();
     const bool paused = wavein::InputPaused();
@@ -225,6 +280,10 @@ std::uint64_t CStatusRow::FileSize() const {
 }
 
 void CStatusRow::OnPause(wxCommandEvent&) {
+    if (m_run != nullptr) {
+        m_run->Cancel(); // the end comes back through ConversionEnded
+        return;
+    }
     if (!m_recording) {
         return;
     }

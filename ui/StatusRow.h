@@ -15,6 +15,7 @@
 #include <string>
 
 class CCorvaneDlg;
+class ConvertRun;
 class CLevelMeter;
 class wxButton;
 class wxChoice;
@@ -56,6 +57,13 @@ class CStatusRow : public wxEvtHandler {
     // The recording has ended and its file is closed.
     void RecordingEnded();
 
+    // A conversion runs: the row shows its progress ("Converting 42% (4:12
+    // of 10:00)") on the same ticks, and its button reads Cancel.
+    void ConversionStarted(ConvertRun* run);
+    // It has ended; `text` replaces the progress, or with "" what the row
+    // said before comes back.
+    void ConversionEnded(const wxString& text);
+
     bool IsTicking() const { return m_timer.IsRunning(); }
     wxString Text() const;
 
@@ -96,6 +104,9 @@ class CStatusRow : public wxEvtHandler {
     bool m_tipClip = false;
     Clock::time_point m_lastSound{};
     bool m_recording = false;
+    ConvertRun* m_run = nullptr; // while a conversion runs
+    wxString m_textBefore;
+    int m_progressLines = 0; // 1 or 2 once measured
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;

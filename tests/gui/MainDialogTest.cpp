@@ -243,6 +243,18 @@ TEST(MainDialog, SelectOutputFileAddsMp3AndCancelKeepsTheName) {
     EXPECT_EQ(dlg->OutputFileBox()->GetValue(), wxString::FromUTF8(dir + "/notes.MP3"));
     dlg.Press(IDC_BROWSE); // no answer: cancelled
     EXPECT_EQ(dlg->OutputFileBox()->GetValue(), wxString::FromUTF8(dir + "/notes.MP3"));
+
+    // Another extension would put MP3 data under a wav name: .mp3 goes
+    // after it, with the question when that names an existing file.
+    std::ofstream(dir + "/take.wav.mp3") << "kept";
+    Hook().Clear();
+    Hook().fileAnswers = {wxString::FromUTF8(dir + "/take.wav")};
+    Hook().messageAnswers = {wxID_YES};
+    dlg.Press(IDC_BROWSE);
+    EXPECT_EQ(dlg->OutputFileBox()->GetValue(), wxString::FromUTF8(dir + "/take.wav.mp3"));
+    ASSERT_EQ(Hook().seen.size(), 2U);
+    EXPECT_EQ(Hook().seen[1].message,
+              L"A file named \u201ctake.wav.mp3\u201d already exists.  Do you want to replace it?");
 }
 
 TEST(MainDialog, EnterPressesRecordStopUnlessOnAnotherButton) {

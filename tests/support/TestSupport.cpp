@@ -91,8 +91,11 @@ ProbeInfo Probe(const std::string& file) {
     std::istringstream in(out);
     std::string line;
     while (std::getline(in, line)) {
-        if (line.rfind("bit_rate=", 0) == 0 && line != "bit_rate=N/A" && p.bitRate == 0) {
-            p.bitRate = std::atol(line.c_str() + 9);
+        if (line.rfind("bit_rate=", 0) == 0 && line != "bit_rate=N/A") {
+            p.formatBitRate = std::atol(line.c_str() + 9); // the format's comes last
+            if (p.bitRate == 0) {
+                p.bitRate = p.formatBitRate;
+            }
         }
     }
     p.duration = std::atof(Field(out, "duration").c_str());

@@ -20,7 +20,8 @@ struct ProbeInfo {
     std::string codec;
     int sampleRate = 0;
     int channels = 0;
-    long bitRate = 0;
+    long bitRate = 0;       // the stream's, else the file's
+    long formatBitRate = 0; // the file's: its size over its length
     double duration = 0;
 };
 ProbeInfo Probe(const std::string& file);

@@ -179,6 +179,26 @@ TEST(Conversion, EachFormatAtEachRate) {
                 EXPECT_NEAR(p.bitRate, expected, expected * 0.2);
             }
             EXPECT_NEAR(p.duration, sourceSeconds, 0.1);
+            // Once more as Convert and Save runs it: what the completion
+            // box tells of the file is what ffprobe reads.
+            ConvertOutcome o;
+            unlink(target.c_str()); // as Convert and Save does once the old one is kept
+            ConvertRun(job, [&o](const ConvertOutcome& got) { o = got; }).Wait();
+            ASSERT_EQ(o.kind, ConvertOutcome::Kind::Converted) << o.text;
+            const ProbeInfo again = Probe(target);
+            EXPECT_EQ(o.file.codec, std::string(e.codec) == "pcm_s16le" ? "PCM"
+                                    : std::string(e.codec) == "wmav2"   ? "WMA"
+                                    : std::string(e.codec) == "ac3"     ? "AC-3"
+                                                                    : wxString(e.codec).Upper());
+            EXPECT_NEAR(o.file.seconds, again.duration, 0.05);
+            EXPECT_EQ(o.file.bytes, FileSize(target));
+            // (ffmpeg's length leaves out the encoder's priming, up to about
+            // 50 ms: 2 % of these 3 s.)
+            EXPECT_NEAR(o.file.bitRate, again.formatBitRate, again.formatBitRate * 0.02);
+            EXPECT_EQ(o.note.find("does not apply") != std::string::npos, !e.hasRate) << o.note;
+            if (e.hasRate) {
+                EXPECT_EQ(o.note, "");
+            }
         }
     }
 }
@@ -198,7 +218,9 @@ TEST(Conversion, NotAudioFailsWithTheConvertersReasonAndLeavesNoTarget) {
         << text; // ffmpeg's own reason
     EXPECT_NE(text.Find(wxString::Format("exit status %d", r.exitStatus)), wxNOT_FOUND);
     EXPECT_NE(r.exitStatus, 0);
-    ConvertThreadProc(job);
+    ConvertOutcome outcome;
+    ConvertRun(job, [&outcome](const ConvertOutcome& o) { outcome = o; }).Wait();
+    EXPECT_EQ(outcome.kind, ConvertOutcome::Kind::Failed);
     EXPECT_EQ(FileSize(target), -1);
 }
 
@@ -238,4 +260,40 @@ TEST(Conversion, TargetNamesWithBlanksQuotesColonAndAccentsPassWhole) {
     wxString text;
     EXPECT_TRUE(DescribeOutcome(job, RunAndWait(job), text)) << text;
     EXPECT_EQ(Probe(target).codec, "flac");
+}
+
+// ffmpeg stands in here for a converter that ignores SIGTERM (a real one
+// stops on it: the real program's script cancels a real ffmpeg).
+TEST(ConvertRun, CancelKillsAConverterDeafToTermAndPutsTheReplacedFileBack) {
+    const std::string dir = TempDir();
+    const std::string rec = RecordingIn(dir);
+    const std::string target = dir + "/talk.wav";
+    const std::string recording = FileText(rec);
+    std::ofstream(target) << "yesterday's talk";
+    std::ofstream(dir + "/ffmpeg") << "#!/bin/sh\ntrap '' TERM\n"
+                                      "echo '  Duration: 00:10:00.00, start: 0' >&2\n"
+                                      "for last; do :; done; echo partial > \"$last\"\n"
+                                      "echo out_time_us=240000000; echo progress=continue\n"
+                                      "exec sleep 30\n";
+    chmod((dir + "/ffmpeg").c_str(), 0755);
+    ConvertJob job = MakeConvertJob(wxString::FromUTF8(dir + "/"), wxString::FromUTF8(rec), "128k",
+                                    "wav", wxString::FromUTF8(target));
+    job.kept = platform::KeepBeforeReplacing(target);
+    ASSERT_TRUE(job.kept.ok);
+    ConvertOutcome outcome;
+    ConvertRun run(job, [&outcome](const ConvertOutcome& o) { outcome = o; });
+    ASSERT_TRUE(WaitFor([&] { return run.Position() > 0; }, 10s));
+    EXPECT_EQ(run.Position(), 240);
+    EXPECT_EQ(run.Length(), 600);
+    const auto t0 = std::chrono::steady_clock::now();
+    run.Cancel();
+    run.Wait();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(took, 1.9);
+    EXPECT_LT(took, 4);
+    EXPECT_EQ(outcome.kind, ConvertOutcome::Kind::Cancelled);
+    EXPECT_TRUE(outcome.restored);
+    EXPECT_EQ(FileText(target), "yesterday's talk");
+    EXPECT_EQ(FileText(rec), recording);
 }

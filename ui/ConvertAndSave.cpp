@@ -1,0 +1,161 @@
+#include "ui/ConvertAndSave.h"
+
+#include "app/CorvaneApp.h"
+#include "app/Settings.h"
+#include "platform/Paths.h"
+#include "ui/CompletionBox.h"
+#include "ui/CorvaneDlg.h"
+#include "ui/EnableControls.h"
+#include "ui/MessageBox.h"
+#include "ui/Resource.h"
+#include "ui/StatusRow.h"
+
+#include <wx/app.h>
+#include <wx/filename.h>
+#include <wx/textctrl.h>
+
+#include <unistd.h>
+
+wxString CompletionText(const ConvertOutcome& o) {
+    wxString text = o.text;
+    if (o.kind == ConvertOutcome::Kind::Converted) {
+        text += "\n\n" + wxString::FromUTF8(o.target);
+        wxString holds = wxString::FromUTF8(o.file.codec);
+        const auto add = [&holds](const wxString& part) {
+            holds += (holds.empty() ? "" : ", ") + part;
+        };
+        if (o.file.bitRate > 0) {
+            add(wxString::Format("%ld kb/s", (o.file.bitRate + 500) / 1000));
+        }
+        if (o.file.seconds >= 0) {
+            add(wxString::FromUTF8(FormatTakeTime(o.file.seconds)));
+        }
+        if (o.file.bytes >= 0) {
+            add(wxString::FromUTF8(FormatTakeSize(static_cast<std::uint64_t>(o.file.bytes))));
+        }
+        if (!holds.empty()) {
+            text += "\n" + holds;
+        }
+        if (!o.note.empty()) {
+            text += "\n" + wxString::FromUTF8(o.note);
+        }
+    }
+    if (!o.keptNote.empty()) {
+        text += "\n\n" + o.keptNote;
+    }
+    return text;
+}
+
+CConvertAndSave::CConvertAndSave(CCorvaneDlg& dlg) : m_dlg(dlg) {}
+
+CConvertAndSave::~CConvertAndSave() {
+    m_run.reset(); // cancels a running conversion and waits for its end
+}
+
+void CConvertAndSave::OnConvert() {
+    const wxString format = g_szFormat;
+    const wxString defaultExt = "." + format;
+    const wxString filter = format + " Files|*." + format;
+    const wxString recorded = m_dlg.OutputFileBox()->GetValue();
+
+    if (!platform::IsReadableFile(recorded.utf8_string())) {
+        ShowMessageBox(&m_dlg, "Please record a file first.", "Vestrel", wxOK | wxICON_INFORMATION);
+        return;
+    }
+
+    const wxString target = ChooseSaveFile(&m_dlg, wxEmptyString, filter, defaultExt, recorded);
+    if (target.empty()) {
+        return;
+    }
+    // The recording must never be the target: ffmpeg would be handed a
+    // file that was deleted first.
+    if (platform::SameFile(target.utf8_string(), recorded.utf8_string()) ||
+        wxFileName(target).GetAbsolutePath() == wxFileName(recorded).GetAbsolutePath()) {
+        ShowMessageBox(&m_dlg,
+                       "The file " + target +
+                           " is the recording itself. Please choose another name for the "
+                           "converted file.",
+                       "Vestrel", wxOK | wxICON_WARNING);
+        return;
+    }
+
+    ConvertJob job = MakeConvertJob(g_szConverterDir, recorded, g_szBitrate, format, target);
+    // The user agreed to replace the target; the old file is kept anyway,
+    // and put back should the conversion be cancelled.
+    job.kept = platform::KeepBeforeReplacing(job.target);
+    if (!job.kept.ok) {
+        ShowMessageBox(&m_dlg,
+                       "The file " + target + " could not be moved out of the way: " +
+                           wxString::FromUTF8(job.kept.error) + ".\n\nNothing was converted.",
+                       "Vestrel", wxOK | wxICON_WARNING);
+        return;
+    }
+    if (job.kept.trashed) {
+        job.keptNote = "The file it replaced is in the Trash.";
+    } else if (!job.kept.keptAs.empty()) {
+        job.keptNote =
+            "The file it replaced was kept as " + wxString::FromUTF8(job.kept.keptAs) + ".";
+    }
+    unlink(job.target.c_str()); // an empty file is all that can be left here
+    m_dlg.Player().put_URL(wxString());
+    // Disabled here, before the worker exists, so a quick second press
+    // can't start a second conversion.
+    EnableControls(false, false);
+    m_dlg.SetTitle("Saving...");
+    m_run = std::make_unique<ConvertRun>(std::move(job), [](const ConvertOutcome& outcome) {
+        // On the worker: the window hears of it on the GUI thread, if it
+        // is still there.
+        if (wxTheApp != nullptr) {
+            wxTheApp->CallAfter([outcome] {
+                if (CCorvaneDlg* dlg = theApp->GetMainDialog()) {
+                    dlg->Conversion().OnFinished(outcome);
+                }
+            });
+        }
+    });
+    if (CStatusRow* row = m_dlg.StatusRow()) {
+        row->ConversionStarted(m_run.get());
+    }
+}
+
+void CConvertAndSave::CancelAndWait() {
+    if (!m_run) {
+        return;
+    }
+    m_run->Cancel();
+    m_run.reset(); // waits for the worker: ffmpeg is gone, the files are back
+    if (CStatusRow* row = m_dlg.StatusRow()) {
+        row->ConversionEnded("Conversion cancelled");
+    }
+}
+
+void CConvertAndSave::OnFinished(const ConvertOutcome& outcome) {
+    if (!m_run) {
+        return; // cancelled as the window closed
+    }
+    m_run.reset();
+    const bool cancelled = outcome.kind == ConvertOutcome::Kind::Cancelled;
+    if (CStatusRow* row = m_dlg.StatusRow()) {
+        row->ConversionEnded(cancelled ? "Conversion cancelled" : "");
+    }
+    SetMainCaption("Vestrel");
+    EnableControls(true, false);
+    // The focus goes back to the button that started it, never to
+    // Record/Stop, where one Return more would record over a take.
+    wxWindow* opener = m_dlg.FindWindow(IDC_CONVERT);
+    if (opener != nullptr) {
+        opener->SetFocus();
+    }
+    if (cancelled) {
+        if (!outcome.restored) {
+            ShowMessageBox(&m_dlg,
+                           "The conversion was cancelled, but the file it replaced could not be "
+                           "put back. " +
+                               outcome.keptNote,
+                           "Vestrel", wxOK | wxICON_WARNING);
+        }
+        return;
+    }
+    ShowCompletionBox(&m_dlg, CompletionText(outcome),
+                      outcome.kind == ConvertOutcome::Kind::Converted, opener);
+}
