@@ -5,8 +5,12 @@
 # VESTREL_WM=openbox also starts a window manager on the display.
 # VESTREL_SOUND=pipewire runs PipeWire (with WirePlumber and
 # pipewire-pulse) instead of PulseAudio.
+# VESTREL_DISPLAY=wayland runs GNOME's compositor (mutter, headless, one
+# 1280x1024 monitor) on a private session bus instead of Xvfb, with PipeWire
+# for its screen cast; the program then runs as a native Wayland client.
 # Exported for the command:
-#   DISPLAY, HOME, XDG_RUNTIME_DIR, PULSE_SERVER
+#   DISPLAY (X11) or WAYLAND_DISPLAY and GDK_BACKEND=wayland (Wayland),
+#   HOME, XDG_RUNTIME_DIR, PULSE_SERVER
 #   VESTREL_PULSE_PID  the PulseAudio server (pipewire-pulse on PipeWire)
 #   VESTREL_SOUND_PID  the process that moves the audio (to stop it)
 #   VESTREL_FIFO_ZETA  FIFO of source "zeta_mic"   ("Zeta Microphone", device 0)
@@ -29,41 +33,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself, so parallel sessions never share one;
-# -noreset: when the last client goes (no window manager, one program at
-# a time) the server would reset, and a program starting then fails to open
-# the display.
-Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.05; done
-export DISPLAY=":$(head -1 "$root/display")"
-
-# VESTREL_WM=openbox: a window manager, so focus, stacking and modal grabs
-# behave as on a person's desktop.
-if [ "${VESTREL_WM:-}" = openbox ]; then
-    openbox --sm-disable >"$root/openbox.log" 2>&1 &
+# A private session bus, for a test desktop whose services talk over one.
+start_session_bus() {
+    dbus-daemon --session --address="unix:path=$root/bus" --nofork --nopidfile \
+        >"$root/dbus.log" 2>&1 &
     pids+=($!)
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
-        sleep 0.05
-    done
-fi
-
-export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"
-
-# Waits until the sound server answers and the display is up.
-wait_server() {
-    for _ in $(seq 100); do
-        if pactl info >/dev/null 2>&1 && xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then return 0; fi
-        sleep 0.1
-    done
-    pactl info >/dev/null 2>&1
+    for _ in $(seq 100); do [ -S "$root/bus" ] && break; sleep 0.05; done
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/bus"
 }
 
-if [ "${VESTREL_SOUND:-pulseaudio}" = pipewire ]; then
-    # A private PipeWire session with no D-Bus: WirePlumber's D-Bus parts
-    # are off, and the graph runs at 44,100 Hz so pipe sources stay
-    # bit-exact (48 kHz would resample them).
+# A private PipeWire session with WirePlumber: its D-Bus parts are off, and
+# the graph runs at 44,100 Hz so pipe sources stay bit-exact (48 kHz would
+# resample them).
+start_pipewire() {
     export XDG_CONFIG_HOME="$root/config"
     mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d" \
         "$XDG_CONFIG_HOME/wireplumber/main.lua.d" "$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d"
@@ -86,6 +68,66 @@ CONF
     for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break; sleep 0.05; done
     env -u DISPLAY wireplumber >"$root/wireplumber.log" 2>&1 &
     pids+=($!)
+}
+
+if [ "${VESTREL_DISPLAY:-x11}" = wayland ]; then
+    # GNOME's compositor, headless; its screen cast (screenshots, and the
+    # stream remote-desktop input is bound to) needs PipeWire on the same bus.
+    start_session_bus
+    start_pipewire
+    unset DISPLAY
+    GSETTINGS_BACKEND=memory mutter --headless --wayland --no-x11 --wayland-display vestrel-wayland \
+        --virtual-monitor 1280x1024 >"$root/mutter.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do [ -S "$XDG_RUNTIME_DIR/vestrel-wayland" ] && break; sleep 0.05; done
+    export WAYLAND_DISPLAY=vestrel-wayland GDK_BACKEND=wayland
+    # Screen-cast frames are free of window shadows, so a window's frame
+    # is where it differs from the desktop.
+    mkdir -p "$XDG_CONFIG_HOME/gtk-3.0"
+    echo 'decoration, decoration:backdrop { box-shadow: none; }' >"$XDG_CONFIG_HOME/gtk-3.0/gtk.css"
+else
+    # Xvfb picks a free display itself, so parallel sessions never share one;
+    # -noreset: when the last client goes (no window manager, one program at
+    # a time) the server would reset, and a program starting then fails to open
+    # the display.
+    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.05; done
+    export DISPLAY=":$(head -1 "$root/display")"
+
+    # VESTREL_WM=openbox: a window manager, so focus, stacking and modal grabs
+    # behave as on a person's desktop.
+    if [ "${VESTREL_WM:-}" = openbox ]; then
+        openbox --sm-disable >"$root/openbox.log" 2>&1 &
+        pids+=($!)
+        for _ in $(seq 100); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+            sleep 0.05
+        done
+    fi
+fi
+
+export VESTREL_FIFO_ZETA="$root/zeta.fifo" VESTREL_FIFO_ALPHA="$root/alpha.fifo"
+
+display_up() {
+    if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+        [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]
+    else
+        xdpyinfo -display "$DISPLAY" >/dev/null 2>&1
+    fi
+}
+
+# Waits until the sound server answers and the display is up.
+wait_server() {
+    for _ in $(seq 100); do
+        if pactl info >/dev/null 2>&1 && display_up; then return 0; fi
+        sleep 0.1
+    done
+    pactl info >/dev/null 2>&1
+}
+
+if [ "${VESTREL_SOUND:-pulseaudio}" = pipewire ]; then
+    [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] || start_pipewire # the compositor's, if running
     env -u DISPLAY pipewire-pulse >"$root/pulse.log" 2>&1 &
     pids+=($!)
     export VESTREL_PULSE_PID=$!
