@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "platform/Paths.h"
 #include "platform/Trash.h"
+#include "platform/WindowPlacement.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/EnableControls.h"
@@ -135,11 +136,7 @@ void ShowCompletionBox(const wxString& text, bool ok) {
             e.Skip();
         }
     });
-    if (owner != nullptr) {
-        box->CentreOnParent();
-    } else {
-        box->Centre();
-    }
+    platform::OpenOverOwner(box);
     box->Show();
     okButton->SetFocus();
 }
