@@ -11,6 +11,9 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
+# The X11 test desktop has no session bus, so no settings store for the
+# file chooser to write to (it would say so on standard error).
+[ -z "${WAYLAND_DISPLAY:-}" ] && export GSETTINGS_BACKEND=memory
 mp3=$HOME/MyMP3.mp3
 probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of csv=p=0 "$1"; }
 # The take in $mp3 holds about 3 s of a tone at $1 Hz.
