@@ -17,6 +17,7 @@ test_pkgs=(
     sox espeak-ng lame
     python3 procps
     pipewire pipewire-pulse wireplumber
+    mutter dbus gstreamer1.0-pipewire python3-gi gir1.2-glib-2.0
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin libxml2-utils
 )
 pkgs=("${run_pkgs[@]}")

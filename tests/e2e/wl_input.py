@@ -54,9 +54,9 @@ KEYSYMS.update({'F%d' % n: 0xffbe + n - 1 for n in range(1, 13)})
 
 
 def call(path, iface, method, args=None, reply=None):
-    return BUS.call_sync('org.gnome.Mutter.' + iface.split('.')[0]
-                         if iface.startswith('RemoteDesktop') or iface.startswith('ScreenCast')
-                         else iface, path, 'org.gnome.Mutter.' + iface, method, args,
+    """A method of mutter's interface org.gnome.Mutter.IFACE."""
+    service = 'org.gnome.Mutter.' + iface.split('.')[0]
+    return BUS.call_sync(service, path, 'org.gnome.Mutter.' + iface, method, args,
                          GLib.VariantType(reply) if reply else None,
                          Gio.DBusCallFlags.NONE, 10000, None)
 
@@ -119,6 +119,8 @@ class Desktop:
 
     def shot(self, path):
         # GStreamer through its C library: no gst-launch or typelib needed.
+        if os.path.exists(path):
+            os.remove(path)
         pipeline = GST.gst_parse_launch(
             ('pipewiresrc path=%d num-buffers=1 ! videoconvert ! pngenc ! filesink location="%s"'
              % (self.node, path)).encode(), None)
@@ -135,7 +137,7 @@ class Desktop:
         finally:
             GST.gst_element_set_state(pipeline, 1)  # NULL
             GST.gst_object_unref(pipeline)
-        if not os.path.getsize(path) if os.path.exists(path) else True:
+        if not os.path.exists(path) or os.path.getsize(path) == 0:
             raise ValueError('the screen cast gave no frame')
 
 
