@@ -144,6 +144,9 @@ screenshot_all() { import -window root "$1"; }
 # What the program wrote on standard error.
 app_errors() { cat "$VESTREL_SESSION_ROOT/app.log"; }
 
+# The title of window $1.
+window_title() { xdotool getwindowname "$1"; }
+
 # Keys to whichever window has the focus.
 keys() { xdotool key "$@"; }
 

@@ -36,6 +36,8 @@ app_errors() { grep -avE '^\[ *[0-9]+\.[0-9]+\] ' "$VESTREL_SESSION_ROOT/app.log
 # Ids of the program's windows titled $1 (ignoring case, as xdotool).
 wl_ids() { wl windows | awk -F'\t' -v t="$1" '{ for (i = 1; i < NF; i += 2) if (tolower($(i + 1)) == tolower(t)) print $i }'; }
 
+window_title() { wl windows | awk -F'\t' -v id="$1" '{ for (i = 1; i < NF; i += 2) if ($i == id) print $(i + 1) }'; }
+
 wait_window() { # title [pid]
     local w
     for _ in $(seq 150); do

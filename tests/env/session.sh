@@ -28,6 +28,18 @@ export NO_AT_BRIDGE=1
 pids=()
 cleanup() {
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+    # A server that has not gone after 5 s is ended: the test's result
+    # must not wait for it.
+    local p alive
+    for _ in $(seq 50); do
+        alive=
+        for p in "${pids[@]}"; do
+            case $(awk '{ print $3 }' "/proc/$p/stat" 2>/dev/null) in "" | Z) ;; *) alive=1 ;; esac
+        done
+        [ -z "$alive" ] && break
+        sleep 0.1
+    done
+    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
     wait 2>/dev/null
     rm -rf "$root"
 }
