@@ -27,7 +27,7 @@ check_take() { # hz how
 }
 # The part of the screen that changed between two screenshots: "X Y W H".
 changed() { # before after
-    convert "$1" "$2" -compose difference -composite -threshold 10% -format '%@' info: |
+    convert "$1" "$2" -compose difference -composite -threshold 10% -format '%@' info: 2>/dev/null |
         awk -F'[x+]' '{ print $3, $4, $1, $2 }'
 }
 
@@ -100,7 +100,14 @@ for _ in $(seq 10); do
     [ "$(compare -metric AE "$before.1" "$before" null: 2>&1)" = 0 ] && break
 done
 press "$w" shift+F10
-sleep 1
+for _ in $(seq 10); do
+    sleep 0.5
+    screenshot_all "$shots/about-menu.png"
+    read -r ux uy uw _ < <(changed "$before" "$shots/about-menu.png")
+    [ "$uw" -gt 0 ] && break
+done
+[ "$uw" -gt 0 ] || fail "Shift+F10 opened no menu (focus: $(wl focused 2>/dev/null), main window $w)"
+sleep 0.5 # the menu fully drawn
 screenshot_all "$shots/about-menu.png"
 read -r ux uy _ < <(changed "$before" "$shots/about-menu.png")
 read -r mx my _ < <(window_frame "$w")
