@@ -114,6 +114,12 @@ class Desktop:
             raise ValueError('unknown key in ' + combo)
         for s in syms:
             self.keysym(s, True)
+        # Held as a person holds a key: a program reacting to the press
+        # meets the release later, not in the same read. (GTK grabs a menu
+        # opened by keys with the latest key event's serial, and the
+        # compositor takes only the last key pressed or released: a menu
+        # opened after Shift was let go closes at once.)
+        time.sleep(0.1 if len(syms) > 1 else 0.03)
         for s in reversed(syms):
             self.keysym(s, False)
 
