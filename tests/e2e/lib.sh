@@ -135,7 +135,8 @@ audible_of() {
         awk '/^Length/ { print $3 }'
 }
 
-# Takes a screenshot of window $1 into file $2; of the whole screen into $1.
+# Takes a screenshot of window $1 into file $2 (screenshot_all: of the
+# whole screen into file $1).
 screenshot() {
     import -window "$1" "$2"
 }
@@ -149,13 +150,6 @@ window_title() { xdotool getwindowname "$1"; }
 
 # Keys to whichever window has the focus.
 keys() { xdotool key "$@"; }
-
-# A right click at x,y inside window $1.
-right_click() { # window x y
-    xdotool mousemove --window "$1" "$2" "$3"
-    sleep 0.1
-    xdotool click 3
-}
 
 # Screen position and size of window $1's client area: "X Y W H".
 window_frame() {

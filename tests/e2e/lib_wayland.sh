@@ -92,7 +92,6 @@ click() { # window x y: a left click at x,y of its client area
     read -r x y wd h < <(window_frame "$1") || fail "no window $1 on the screen"
     wl click $((x + $2)) $((y + $3))
 }
-right_click() { local x y wd h; read -r x y wd h < <(window_frame "$1"); wl click $((x + $2)) $((y + $3)) 3; }
 type_into() { focus "$1"; wl type "$2"; }
 # The close button at the right of the title bar the toolkit draws.
 close_box() {
