@@ -63,8 +63,18 @@ def call(path, iface, method, args=None, reply=None):
 
 class Desktop:
     def __init__(self):
-        rd = call('/org/gnome/Mutter/RemoteDesktop', 'RemoteDesktop', 'CreateSession',
-                  None, '(o)')[0]
+        # The compositor may take its names on the bus a moment after its
+        # Wayland socket appeared.
+        deadline = time.monotonic() + 10
+        while True:
+            try:
+                rd = call('/org/gnome/Mutter/RemoteDesktop', 'RemoteDesktop', 'CreateSession',
+                          None, '(o)')[0]
+                break
+            except GLib.Error:
+                if time.monotonic() > deadline:
+                    raise
+                time.sleep(0.1)
         self.rd = rd
         session_id = BUS.call_sync('org.gnome.Mutter.RemoteDesktop', rd,
                                    'org.freedesktop.DBus.Properties', 'Get',
