@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/CorvaneApp.h"
+#include "platform/AppIdentity.h"
 #include "platform/GlDrivers.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
         return *status;
     }
     platform::SkipToolkitGlProbe();
+    platform::SetApplicationId();
     return wxEntry(argc, argv);
 }

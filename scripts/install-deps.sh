@@ -17,7 +17,8 @@ test_pkgs=(
     sox espeak-ng lame
     python3 procps strace
     pipewire pipewire-pulse wireplumber
-    dbus at-spi2-core python3-pyatspi python3-gi
+    dbus at-spi2-core python3-pyatspi python3-gi gir1.2-glib-2.0
+    mutter gstreamer1.0-pipewire
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin libxml2-utils
 )
 pkgs=("${run_pkgs[@]}")

@@ -1,6 +1,7 @@
 #include "ui/CompletionBox.h"
 
 #include "platform/Accessibility.h"
+#include "platform/WindowPlacement.h"
 #include "ui/DialogTemplate.h"
 #include "ui/ShownText.h"
 
@@ -143,11 +144,7 @@ void ShowCompletionBox(wxWindow* owner, const wxString& text, bool ok, wxWindow*
             e.Skip();
         }
     });
-    if (owner != nullptr) {
-        box->CentreOnParent();
-    } else {
-        box->Centre();
-    }
+    platform::OpenOverOwner(box);
     NoteShownText("box", text);
     box->Show();
     okButton->SetFocus();

@@ -5,6 +5,7 @@
 #include "convert/OptionsDialog.h"
 #include "platform/Paths.h"
 #include "platform/WaveIn.h"
+#include "platform/WindowPlacement.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
 #include "ui/ConvertAndSave.h"
@@ -95,6 +96,7 @@ CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
     DoDataExchange();
     OnInitDialog();
     Centre();
+    platform::KeepOnWorkArea(this); // wider than the screen: from its left edge
 }
 
 CCorvaneDlg::~CCorvaneDlg() {
@@ -176,10 +178,34 @@ std::unique_ptr<wxMenu> CCorvaneDlg::MakeContextMenu() const {
     return menu;
 }
 
-void CCorvaneDlg::OnContextMenu(wxContextMenuEvent& /*e*/) {
-    if (auto menu = MakeContextMenu()) {
+void CCorvaneDlg::OnContextMenu(wxContextMenuEvent& e) {
+    auto menu = MakeContextMenu();
+    if (!menu) {
+        return;
+    }
+    // A right click opens it at the pointer; Shift+F10 and the Menu key
+    // at the focused control (without a position GTK puts it at the
+    // window's corner on Wayland).
+    if (e.GetPosition() == wxDefaultPosition) {
+        PopupMenu(menu.get(), MenuPointFor(FindFocus()));
+    } else {
         PopupMenu(menu.get());
     }
+}
+
+wxPoint CCorvaneDlg::MenuPointFor(wxWindow* focus) const {
+    // Summed up the parent chain, not through screen coordinates, which a
+    // Wayland client does not know.
+    wxPoint at;
+    wxWindow* w = focus;
+    for (; w != nullptr && w != this && !w->IsTopLevel(); w = w->GetParent()) {
+        at += w->GetPosition();
+    }
+    if (w != this) {
+        return wxPoint(0, 0);
+    }
+    const wxSize size = focus->GetSize();
+    return at + wxPoint(size.x / 4, size.y / 2);
 }
 
 void CCorvaneDlg::OnSysCommand(int command) {

@@ -75,6 +75,10 @@ class CCorvaneDlg : public wxDialog {
     // The context menu that carries the About entry (nullptr when the
     // string is missing).
     std::unique_ptr<wxMenu> MakeContextMenu() const;
+    // Where the keyboard opens the context menu: inside the focused
+    // control, in this dialog's client coordinates (its corner when the
+    // focus is elsewhere).
+    wxPoint MenuPointFor(wxWindow* focus) const;
 
   private:
     void DoDataExchange();

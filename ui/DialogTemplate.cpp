@@ -1,5 +1,7 @@
 #include "ui/DialogTemplate.h"
 
+#include "platform/WindowPlacement.h"
+
 #include "ui/Resource.h"
 
 #include "controls/LevelMeter.h"
@@ -262,6 +264,24 @@ void NameForScreenReader(wxDialog* dlg, const DialogTemplate& t,
     }
 }
 
+// The largest scale at which the whole dialog, with its title bar and
+// frame, fits the work area of its screen (a large font, or GDK_SCALE=2 on
+// a small screen). Texts may then be cut, but every control is there.
+double ScaleToFit(wxDialog* dlg, const DialogTemplate& t) {
+    const wxRect area = platform::WorkAreaOf(dlg->GetParent() != nullptr ? dlg->GetParent() : dlg);
+    const PixelRect whole =
+        ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, 1.0);
+    if (area.IsEmpty() || whole.w <= 0 || whole.h <= 0) {
+        return 1e9;
+    }
+    // Before it is first shown the frame's size is an estimate or nothing.
+    const wxSize frame = dlg->GetSize() - dlg->GetClientSize();
+    const int fw = std::max(frame.x, 8);
+    const int fh = std::max(frame.y, 40);
+    return std::min(static_cast<double>(area.width - fw) / whole.w,
+                    static_cast<double>(area.height - fh) / whole.h);
+}
+
 } // namespace
 
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts) {
@@ -310,6 +330,8 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
             break;
         }
     }
+
+    scale = std::min(scale, ScaleToFit(dlg, t));
 
     for (const auto& [c, w] : made) {
         if (w == nullptr) {

@@ -1,12 +1,14 @@
 # Shared by the end-to-end scripts: start the real program as a user does
 # and drive it with real X input (xdotool), under the window manager the
-# test desktop runs (VESTREL_WM=openbox, set by CTest).
+# test desktop runs (VESTREL_WM=openbox, set by CTest). On a Wayland test
+# desktop (VESTREL_DISPLAY=wayland) lib_wayland.sh gives the same verbs
+# through the compositor: scripts that run on both use only the verbs.
 bin=$1
 fail() {
     [ -n "${VESTREL_SHOWN_LOG:-}" ] && tail -8 "$VESTREL_SHOWN_LOG" >&2
     echo "FAIL: $*" >&2
     [ -n "${VESTREL_SESSION_ROOT:-}" ] && [ -s "$VESTREL_SESSION_ROOT/app.log" ] &&
-        { echo "--- program output:" >&2; tail -20 "$VESTREL_SESSION_ROOT/app.log" >&2; }
+        { echo "--- program output:" >&2; app_errors | tail -20 >&2; }
     exit 1
 }
 
@@ -16,7 +18,8 @@ fail() {
 ( sleep "${E2E_LIMIT:-120}" >/dev/null 2>&1; echo "FAIL: still running after ${E2E_LIMIT:-120} s" >&2; kill -TERM $$ ) &
 watchdog=$!
 trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null
-      [ -n "${server:-}" ] && kill $server 2>/dev/null' EXIT
+      [ -n "${server:-}" ] && kill $server 2>/dev/null
+      [ -n "${wl_helper:-}" ] && kill $wl_helper 2>/dev/null' EXIT
 
 # Waits for a visible window whose title is exactly $1 (optionally of
 # process $2); prints its id. Polls: `search --sync` gives up on X errors.
@@ -132,9 +135,26 @@ audible_of() {
         awk '/^Length/ { print $3 }'
 }
 
-# Takes a screenshot of window $1 into file $2.
+# Takes a screenshot of window $1 into file $2 (screenshot_all: of the
+# whole screen into file $1).
 screenshot() {
     import -window "$1" "$2"
+}
+screenshot_all() { import -window root "$1"; }
+
+# What the program wrote on standard error.
+app_errors() { cat "$VESTREL_SESSION_ROOT/app.log"; }
+
+# The title of window $1.
+window_title() { xdotool getwindowname "$1"; }
+
+# Keys to whichever window has the focus.
+keys() { xdotool key "$@"; }
+
+# Screen position and size of window $1's client area: "X Y W H".
+window_frame() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }'
 }
 
 # Threads and open descriptors of process $1.
@@ -402,3 +422,6 @@ kill_tree() { # pid
     for c in $(pgrep -P "$1"); do kill_tree "$c"; done
     kill "$1" 2>/dev/null
 }
+
+# On Wayland the verbs above get their Wayland versions.
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then . "$(dirname "${BASH_SOURCE[0]}")/lib_wayland.sh"; fi

@@ -1,0 +1,141 @@
+#!/bin/bash
+# The program on the desktop the test session runs (X11 with a window
+# manager, or GNOME's compositor on Wayland), driven only through the verbs
+# both share: a take by keys and one by pointer hold the tones fed; Options
+# by pointer, then Convert and Save: the completion box opens centred over
+# the main window, which stays usable, and Return closes it; Shift+F10 opens
+# the About menu at the focused control; Escape ends the program with status
+# 0 and nothing on standard error. The windows carry the desktop file's
+# application id (Wayland) or window class (X11), and on X11 a window larger
+# than the screen at GDK_SCALE=2 is fitted to it.
+set -u
+. "$(dirname "$0")/lib.sh"
+export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
+# The X11 test desktop has no session bus, so no settings store for the
+# file chooser to write to (it would say so on standard error).
+[ -z "${WAYLAND_DISPLAY:-}" ] && export GSETTINGS_BACKEND=memory
+mp3=$HOME/MyMP3.mp3
+probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of csv=p=0 "$1"; }
+# The take in $mp3 holds about 3 s of a tone at $1 Hz.
+check_take() { # hz how
+    wait_latest status '^Last take' 10 >/dev/null || fail "the take $2 did not end"
+    local d f
+    d=$(audible_of "$mp3") f=$(tone_of "$mp3")
+    echo "take $2: ${d}s of ${f} Hz"
+    awk -v d="$d" -v f="$f" -v hz="$1" 'BEGIN { exit !(d > 2.7 && d < 3.4 && f > hz * 0.95 && f < hz * 1.05) }' ||
+        fail "the take $2 holds ${d}s at ${f} Hz, not 3 s at $1 Hz"
+}
+# The part of the screen that changed between two screenshots: "X Y W H".
+changed() { # before after
+    convert "$1" "$2" -compose difference -composite -threshold 10% -format '%@' info: 2>/dev/null |
+        awk -F'[x+]' '{ print $3, $4, $1, $2 }'
+}
+
+start_app
+w=$(wait_window Vestrel) || fail "no main window"
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    grep -aq "set_app_id(\"$VESTREL_APP_ID\")" "$VESTREL_SESSION_ROOT/app.log" ||
+        fail "the window's application id is not $VESTREL_APP_ID: $(grep -ao 'set_app_id(.*)' "$VESTREL_SESSION_ROOT/app.log" | head -1)"
+else
+    [ "$(xprop -id "$w" WM_CLASS | sed 's/.*, "\(.*\)"$/\1/')" = Vestrel ] || fail "window class: $(xprop -id "$w" WM_CLASS)"
+fi
+wait_latest status . 10 >/dev/null # the status row is up
+sleep 0.5
+screenshot "$w" "$shots/main.png"
+
+# By keys: Return starts (Record has the focus) and stops.
+press "$w" Return
+feed_tone 1000 3 "$VESTREL_FIFO_ALPHA" || fail "nobody recorded the source"
+press "$w" Return
+check_take 1000 "by keys"
+# By pointer: Record, then the same button, now Stop.
+click "$w" 199 204
+feed_tone 440 3 "$VESTREL_FIFO_ALPHA" || fail "nobody recorded the source"
+click "$w" 199 204
+check_take 440 "by pointer"
+
+# Options by pointer: wav, OK. (On Wayland it opens where the compositor
+# finds room, the top-left corner, as on X11 where it asks for it.)
+click "$w" 542 204
+o=$(wait_window Options) || fail "Convert Options showed no Options window"
+read -r ox oy _ < <(window_frame "$o")
+[ "$ox" -lt 50 ] && [ "$oy" -lt 80 ] || fail "Options at $ox,$oy, not at the top-left corner"
+sleep 0.5
+click "$o" 185 72
+sleep 0.7
+keys Down Return
+sleep 0.3
+click "$o" 126 266 # OK
+wait_gone Options || fail "OK left Options open"
+
+click "$w" 357 204 # Convert and Save
+save_as "$HOME/converted"
+b=$(wait_other_window Vestrel "$w") || fail "no completion box"
+[ "$(probe "$HOME/converted.wav" codec_name)" = pcm_s16le ] || fail "converted.wav is not wav"
+read -r mx my mw mh < <(window_frame "$w")
+read -r bx by bw bh < <(window_frame "$b")
+echo "main window at $mx,$my ${mw}x$mh, completion box at $bx,$by ${bw}x$bh"
+# Centred across; down, the compositor may put it a third of the way (mutter
+# does with every dialog): its middle in the main window's middle half.
+awk -v d=$(( (bx + bw / 2) - (mx + mw / 2) )) -v w="$mw" 'BEGIN { exit !(d * d <= (w / 10) ^ 2) }' &&
+    [ $((by + bh / 2)) -ge $((my + mh / 4)) ] && [ $((by + bh / 2)) -le $((my + mh * 3 / 4)) ] ||
+    fail "the completion box is not centred over the main window"
+sleep 0.5
+screenshot "$b" "$shots/completion-box.png"
+# The main window takes clicks beside the box: Help, whose box has no
+# caption of its own and shows the program's file name.
+click "$w" 190 341
+h=$(wait_other_window vestrel "$w" "$b") || fail "the main window took no click while the completion box was open"
+[ "$(window_title "$h")" = vestrel ] || fail "the help box is titled '$(window_title "$h")', not vestrel"
+press "$h" Return
+wait_gone_id "$h" || fail "Return left the help box open"
+press "$b" Return
+wait_gone_id "$b" || fail "Return left the completion box open"
+
+# Shift+F10 at the focused control (Help, clicked last), found
+# as what changes on the screen once the box has gone from it.
+before=$VESTREL_SESSION_ROOT/before-menu.png
+for _ in $(seq 10); do
+    screenshot_all "$before.1"; sleep 0.3; screenshot_all "$before"
+    [ "$(compare -metric AE "$before.1" "$before" null: 2>&1)" = 0 ] && break
+done
+press "$w" shift+F10
+for _ in $(seq 10); do
+    sleep 0.5
+    screenshot_all "$shots/about-menu.png"
+    read -r ux uy uw _ < <(changed "$before" "$shots/about-menu.png")
+    [ "$uw" -gt 0 ] && break
+done
+[ "$uw" -gt 0 ] || fail "Shift+F10 opened no menu"
+sleep 0.5 # the menu fully drawn
+screenshot_all "$shots/about-menu.png"
+read -r ux uy _ < <(changed "$before" "$shots/about-menu.png")
+read -r mx my _ < <(window_frame "$w")
+echo "menu at $((ux - mx)),$((uy - my)) in the main window"
+[ $((ux - mx)) -gt 110 ] && [ $((ux - mx)) -lt 270 ] && [ $((uy - my)) -gt 320 ] && [ $((uy - my)) -lt 370 ] ||
+    fail "Shift+F10 opened the menu at $((ux - mx)),$((uy - my)), not at Help"
+keys Down Return
+a=$(wait_window "About Vestrel") || fail "the menu's About entry opened no About box"
+sleep 1
+screenshot "$a" "$shots/about.png"
+press "$a" Escape
+wait_gone "About Vestrel" || fail "Escape left the About box open"
+
+press "$w" Escape
+wait_exit || fail "Escape did not end the program"
+[ $rc -eq 0 ] || fail "exit status $rc"
+[ -z "$(app_errors)" ] || fail "the program wrote on standard error: $(app_errors | head -5)"
+
+if [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    # At GDK_SCALE=2 the main window is wider than this 1280 px screen.
+    GDK_SCALE=2 start_app
+    w=$(wait_window Vestrel) || fail "no main window at GDK_SCALE=2"
+    sleep 1
+    read -r x y wd h < <(window_frame "$w")
+    echo "at GDK_SCALE=2: $x,$y ${wd}x$h"
+    [ "$x" -ge 0 ] && [ $((x + wd)) -le 1280 ] && [ "$y" -ge 0 ] && [ $((y + h)) -le 1024 ] ||
+        fail "at GDK_SCALE=2 the main window ($x,$y ${wd}x$h) is not on the screen"
+    press "$w" Escape
+    wait_exit || fail "Escape did not end the program at GDK_SCALE=2"
+fi
+echo ok
