@@ -83,7 +83,10 @@ awk -v d=$(( (bx + bw / 2) - (mx + mw / 2) )) -v w="$mw" 'BEGIN { exit !(d * d <
 sleep 0.5
 screenshot "$b" "$shots/completion-box.png"
 # The main window takes clicks beside the box: Help, whose box has no
-# caption of its own and shows the program's file name.
+# caption of its own and shows the program's file name. On X11 the box,
+# taller with what the file holds, covers Help: moved aside as a person
+# would drag it (on Wayland it stays where the compositor put it).
+[ -n "${WAYLAND_DISPLAY:-}" ] || xdotool windowmove "$b" 0 0
 click "$w" 190 341
 h=$(wait_other_window vestrel "$w" "$b") || fail "the main window took no click while the completion box was open"
 [ "$(window_title "$h")" = vestrel ] || fail "the help box is titled '$(window_title "$h")', not vestrel"
@@ -92,7 +95,8 @@ wait_gone_id "$h" || fail "Return left the help box open"
 press "$b" Return
 wait_gone_id "$b" || fail "Return left the completion box open"
 
-# Shift+F10 at the focused control (Help, clicked last), found
+# Shift+F10 at the focused control (Convert and Save, where the focus went
+# back when the completion box closed), found
 # as what changes on the screen once the box has gone from it.
 before=$VESTREL_SESSION_ROOT/before-menu.png
 for _ in $(seq 10); do
@@ -112,8 +116,8 @@ screenshot_all "$shots/about-menu.png"
 read -r ux uy _ < <(changed "$before" "$shots/about-menu.png")
 read -r mx my _ < <(window_frame "$w")
 echo "menu at $((ux - mx)),$((uy - my)) in the main window"
-[ $((ux - mx)) -gt 110 ] && [ $((ux - mx)) -lt 270 ] && [ $((uy - my)) -gt 320 ] && [ $((uy - my)) -lt 370 ] ||
-    fail "Shift+F10 opened the menu at $((ux - mx)),$((uy - my)), not at Help"
+[ $((ux - mx)) -gt 250 ] && [ $((ux - mx)) -lt 460 ] && [ $((uy - my)) -gt 170 ] && [ $((uy - my)) -lt 240 ] ||
+    fail "Shift+F10 opened the menu at $((ux - mx)),$((uy - my)), not at Convert and Save"
 keys Down Return
 a=$(wait_window "About Vestrel") || fail "the menu's About entry opened no About box"
 sleep 1
