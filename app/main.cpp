@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/CorvaneApp.h"
 #include "platform/GlDrivers.h"
+#include "platform/WebSandbox.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
 
@@ -10,5 +11,8 @@ int main(int argc, char** argv) {
         return *status;
     }
     platform::SkipToolkitGlProbe();
+    if (platform::WebSandboxWanted()) {
+        platform::StartWebSandboxCheck();
+    }
     return wxEntry(argc, argv);
 }

@@ -32,14 +32,20 @@ constexpr int kResponseDecision = 2;         // WEBKIT_POLICY_DECISION_TYPE_RESP
 // before the first web view. False when this WebKit has no sandbox.
 bool EnableWebSandbox() {
     using GetDefault = void* (*)();
+    using GetSandboxEnabled = int (*)(void*);
     using SetSandboxEnabled = void (*)(void*, int);
     auto getDefault = WebKitCall<GetDefault>("webkit_web_context_get_default");
+    auto getEnabled = WebKitCall<GetSandboxEnabled>("webkit_web_context_get_sandbox_enabled");
     auto setEnabled = WebKitCall<SetSandboxEnabled>("webkit_web_context_set_sandbox_enabled");
     void* context = getDefault != nullptr ? getDefault() : nullptr;
-    if (setEnabled == nullptr || context == nullptr) {
+    if (getEnabled == nullptr || setEnabled == nullptr || context == nullptr) {
         return false;
     }
-    setEnabled(context, 1);
+    // Set once: WebKit aborts the program when it is set again while a web
+    // process of an earlier panel is still about.
+    if (getEnabled(context) == 0) {
+        setEnabled(context, 1);
+    }
     // WebKit's own switch would take it off again without a word; the
     // program's is VESTREL_WEB_SANDBOX.
     unsetenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS");
