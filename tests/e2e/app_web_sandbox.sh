@@ -30,9 +30,10 @@ w=$(wait_window Vestrel) || fail "no main window"
 wait_shown '^page	Test information$' 15 >/dev/null || fail "the web panel did not show the page"
 web=$(descendants WebKitWebProces)
 [ "$(wc -w <<<"$web")" = 1 ] || fail "web processes: '$web'"
-chain="" p=$(ps -o ppid= -p "$web")
-while [ "$p" -gt 1 ] && [ "$p" != "$app" ]; do
-    chain="$chain $(cat "/proc/$p/comm")" p=$(ps -o ppid= -p "$p")
+parent() { awk '/^PPid:/ { print $2 }' "/proc/$1/status"; }
+chain="" p=$(parent "$web")
+while [ "${p:-0}" -gt 1 ] && [ "$p" != "$app" ]; do
+    chain="$chain $(cat "/proc/$p/comm")" p=$(parent "$p")
 done
 echo "between the program and its web process:$chain"
 [[ " $chain " == *" bwrap "* ]] || fail "the web process was not started through bwrap"
