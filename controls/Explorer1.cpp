@@ -2,9 +2,11 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/GlDrivers.h"
+#include "platform/WebSandbox.h"
 #include "ui/MessageBox.h"
 #include "ui/ShownText.h"
 
+#include <wx/textctrl.h>
 #include <wx/utils.h>
 #include <wx/webview.h>
 
@@ -25,6 +27,52 @@ constexpr int kCacheModelDocumentViewer = 0; // WEBKIT_CACHE_MODEL_DOCUMENT_VIEW
 constexpr int kNavigationActionDecision = 0; // WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION
 constexpr int kNavigationLinkClicked = 0;    // WEBKIT_NAVIGATION_TYPE_LINK_CLICKED
 constexpr int kResponseDecision = 2;         // WEBKIT_POLICY_DECISION_TYPE_RESPONSE
+
+// Every web process of the program starts in WebKit's sandbox; called
+// before the first web view. False when this WebKit has no sandbox.
+bool EnableWebSandbox() {
+    using GetDefault = void* (*)();
+    using GetSandboxEnabled = int (*)(void*);
+    using SetSandboxEnabled = void (*)(void*, int);
+    auto getDefault = WebKitCall<GetDefault>("webkit_web_context_get_default");
+    auto getEnabled = WebKitCall<GetSandboxEnabled>("webkit_web_context_get_sandbox_enabled");
+    auto setEnabled = WebKitCall<SetSandboxEnabled>("webkit_web_context_set_sandbox_enabled");
+    void* context = getDefault != nullptr ? getDefault() : nullptr;
+    if (getEnabled == nullptr || setEnabled == nullptr || context == nullptr) {
+        return false;
+    }
+    // Set once: WebKit aborts the program when it is set again while a web
+    // process of an earlier panel is still about.
+    if (getEnabled(context) == 0) {
+        setEnabled(context, 1);
+    }
+    // WebKit's own switch would take it off again without a word; the
+    // program's is VESTREL_WEB_SANDBOX.
+    unsetenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS");
+    return true;
+}
+
+// Stands in the web view's place where no web process may run: the local
+// page as text, which a person can still select and copy.
+class LocalPageText : public wxTextCtrl {
+  public:
+    LocalPageText(wxWindow* parent, int id, const wxString& reason)
+        : wxTextCtrl(parent, id, wxString(), wxDefaultPosition, wxDefaultSize,
+                     wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP),
+          m_reason(reason) {}
+    const wxString& Reason() const { return m_reason; }
+
+  private:
+    wxString m_reason;
+};
+
+const char kLocalTitle[] = "Vestrel " VESTREL_VERSION;
+const char kLocalAbout[] = "Records what your microphone or line input hears to MP3, plays it "
+                           "back and converts it to other formats with ffmpeg.";
+
+wxString CouldNotLoad(const wxString& address, const wxString& reason) {
+    return "The information page at " + address + " could not be loaded: " + reason;
+}
 
 void SetDocumentViewerCache(wxWebView* view) {
     using GetContext = void* (*)(void*);
@@ -88,24 +136,37 @@ wxString Escaped(const wxString& s) {
 } // namespace
 
 wxString LocalInfoPage(const wxString& address, const wxString& reason) {
-    return wxString::FromUTF8(
-               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Vestrel " VESTREL_VERSION
-               "</title><style>body{font:13px sans-serif;color:#222;background:#fff;margin:6px}"
-               "h1{font-size:15px;margin:0 0 4px}p{margin:2px 0}</style></head><body>"
-               "<h1>Vestrel " VESTREL_VERSION "</h1>"
-               "<p>Records what your microphone or line input hears to MP3, plays it back and "
-               "converts it to other formats with ffmpeg.</p><p>The information page at ") +
-           Escaped(address) + " could not be loaded: " + Escaped(reason) + "</p></body></html>";
+    return wxString::Format(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%s</title><style>"
+        "body{font:13px sans-serif;color:#222;background:#fff;margin:6px}"
+        "h1{font-size:15px;margin:0 0 4px}p{margin:2px 0}</style></head><body>"
+        "<h1>%s</h1><p>%s</p><p>%s</p></body></html>",
+        kLocalTitle, kLocalTitle, kLocalAbout, Escaped(CouldNotLoad(address, reason)));
 }
 
 wxWindow* CExplorer1::CreateControl(wxWindow* parent, int id) {
     if (!wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
         return nullptr;
     }
-    // A small page needs no GPU compositing, and without it the web process
-    // sets up no GL surfaces (some 45 MiB less). A value the user set stays.
-    setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
-    platform::KeepEglOutOfThisProcess();
+    const bool sandboxed = platform::WebSandboxWanted();
+    std::string problem = sandboxed ? platform::WebSandboxProblem() : std::string();
+    if (problem.empty()) {
+        // A small page needs no GPU compositing, and without it the web
+        // process sets up no GL surfaces (some 45 MiB less). A value the user
+        // set stays.
+        setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
+        // Before WebKit's context is made: that sets up EGL.
+        platform::KeepEglOutOfThisProcess();
+        if (sandboxed && !EnableWebSandbox()) {
+            problem = "this WebKit has none";
+        }
+    }
+    if (!problem.empty()) {
+        // No web process at all rather than one outside the sandbox.
+        return new LocalPageText(parent, id,
+                                 "the web panel's sandbox could not be started: " +
+                                     wxString::FromUTF8(problem));
+    }
     wxWebView* view = wxWebView::New(parent, id, wxString(wxWebViewDefaultURLStr));
     if (view != nullptr) {
         SetDocumentViewerCache(view);
@@ -123,6 +184,11 @@ CExplorer1::~CExplorer1() {
 }
 
 void CExplorer1::Attach(wxWindow* control) {
+    if (auto* text = dynamic_cast<LocalPageText*>(control)) {
+        m_text = text;
+        m_noWebReason = text->Reason();
+        return;
+    }
     m_view = dynamic_cast<wxWebView*>(control);
     if (m_view) {
         m_view->Bind(wxEVT_WEBVIEW_ERROR, &CExplorer1::OnError, this);
@@ -142,7 +208,13 @@ void CExplorer1::Attach(wxWindow* control) {
 }
 
 void CExplorer1::Navigate(const wxString& url) {
-    if (m_view) {
+    if (m_text) {
+        m_home = url;
+        m_local = true;
+        m_text->ChangeValue(wxString(kLocalTitle) + "\n" + kLocalAbout + "\n" +
+                            CouldNotLoad(url, m_noWebReason));
+        NoteShownText("page", kLocalTitle);
+    } else if (m_view) {
         m_home = url;
         m_local = false;
         m_view->LoadURL(url);
@@ -151,7 +223,7 @@ void CExplorer1::Navigate(const wxString& url) {
 
 wxString CExplorer1::CurrentURL() const {
     if (!m_view) {
-        return wxString();
+        return m_text ? m_home : wxString();
     }
     return m_local ? m_home : m_view->GetCurrentURL();
 }

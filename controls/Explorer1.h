@@ -1,11 +1,14 @@
 // The web panel: wraps the web view that stands in the browser's place.
 // It only ever shows the page it was sent to, or a local page saying why
-// that page could not be loaded; links open in the desktop's browser.
+// that page could not be loaded; links open in the desktop's browser. The
+// page runs in WebKit's sandbox; where that cannot start, the panel is a
+// text with the local page and no web process runs.
 #pragma once
 
 #include <wx/string.h>
 #include <wx/weakref.h>
 
+class wxTextCtrl;
 class wxWindow;
 class wxWebView;
 class wxWebViewEvent;
@@ -17,11 +20,12 @@ class CExplorer1 {
     CExplorer1& operator=(const CExplorer1&) = delete;
     ~CExplorer1();
 
-    // Creates the web view; returns nullptr when no web engine is available.
+    // Creates the web view (or the text in its place); returns nullptr when
+    // no web engine is available.
     static wxWindow* CreateControl(wxWindow* parent, int id);
 
     void Attach(wxWindow* control);
-    bool HasControl() const { return m_view.get() != nullptr; }
+    bool HasControl() const { return m_view.get() != nullptr || m_text.get() != nullptr; }
     // Loads `url`; returns at once, the page comes in later.
     void Navigate(const wxString& url);
     // The address of the page shown, also while the local page stands in
@@ -42,6 +46,8 @@ class CExplorer1 {
     void ShowLocalPage(const wxString& reason);
 
     wxWeakRef<wxWebView> m_view;
+    wxWeakRef<wxTextCtrl> m_text; // in the web view's place
+    wxString m_noWebReason;       // why it is there
     wxString m_home;
     bool m_local = false;
     unsigned long m_policyHandler = 0;

@@ -9,6 +9,7 @@ run_pkgs=(
     libpulse-dev libmp3lame-dev
     ffmpeg
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+    bubblewrap xdg-dbus-proxy
 )
 test_pkgs=(
     libgtest-dev

@@ -26,8 +26,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 # What is run or loaded, and what dpkg-shlibdeps finds in the program.
-for dep in ffmpeg gstreamer1.0-plugins-good gstreamer1.0-pulseaudio libpulse0 libmp3lame0 \
-    libwxgtk-webview3.2-1 libc6; do
+for dep in ffmpeg gstreamer1.0-plugins-good gstreamer1.0-pulseaudio bubblewrap xdg-dbus-proxy \
+    libpulse0 libmp3lame0 libwxgtk-webview3.2-1 libc6; do
     grep -q "$dep" <<<"$depends" || check "Depends lacks $dep"
 done
 

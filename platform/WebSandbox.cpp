@@ -1,0 +1,59 @@
+#include "platform/WebSandbox.h"
+
+#include "platform/Spawn.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// The fixed paths WebKit runs them from.
+constexpr const char* kBwrap = "/usr/bin/bwrap";
+constexpr const char* kDbusProxy = "/usr/bin/xdg-dbus-proxy";
+
+std::string TrySandbox() {
+    // New namespaces of every kind WebKit unshares, with the proxy it
+    // starts first inside them.
+    const ProcessResult r =
+        RunAndCollect({kBwrap, "--unshare-all", "--die-with-parent", "--ro-bind", "/", "/", "--dev",
+                       "/dev", "--proc", "/proc", kDbusProxy, "--help"});
+    if (!r.started) {
+        return std::string(kBwrap) + ": " + std::strerror(r.startError);
+    }
+    if (r.exitStatus == 0) {
+        return std::string();
+    }
+    const std::string said = LastLine(r.errorOutput);
+    return !said.empty()
+               ? said
+               : std::string(kBwrap) + " ended with status " + std::to_string(r.exitStatus);
+}
+
+std::shared_future<std::string>& Check() {
+    static std::shared_future<std::string> check;
+    return check;
+}
+
+} // namespace
+
+bool WebSandboxWanted() {
+    const char* v = std::getenv("VESTREL_WEB_SANDBOX");
+    return v == nullptr || std::strcmp(v, "0") != 0;
+}
+
+void StartWebSandboxCheck() {
+    if (!Check().valid()) {
+        Check() = std::async(std::launch::async, &TrySandbox).share();
+    }
+}
+
+std::string WebSandboxProblem() {
+    StartWebSandboxCheck();
+    return Check().get();
+}
+
+} // namespace platform
