@@ -128,7 +128,10 @@ wait_gone "About Vestrel" || fail "Escape left the About box open"
 press "$w" Escape
 wait_exit || fail "Escape did not end the program"
 [ $rc -eq 0 ] || fail "exit status $rc"
-[ -z "$(app_errors)" ] || fail "the program wrote on standard error: $(app_errors | head -5)"
+# The sandboxed web process reads the desktop's settings through the
+# settings portal, which a GNOME session has and this test desktop lacks.
+errors=$(app_errors | grep -v -e '^$' -e 'WebKitWebProcess.*Failed to read portal settings')
+[ -z "$errors" ] || fail "the program wrote on standard error: $(echo "$errors" | head -5)"
 
 if [ -z "${WAYLAND_DISPLAY:-}" ]; then
     # At GDK_SCALE=2 the main window is wider than this 1280 px screen.
