@@ -107,12 +107,12 @@ std::string Rescue(int fd, const std::string& fileName, std::string& why) {
     return CopyOut(fd, to, why) ? to : std::string();
 }
 
+} // namespace
+
 std::string BeingRecordedText(const std::string& fileName) {
     return "The file " + fileName +
            " is being recorded by another window. Choose another output file.";
 }
-
-} // namespace
 
 bool IsBeingRecorded(const std::string& fileName) {
     // A recording holds its file with an exclusive lock (see OpenOutputFile);

@@ -51,6 +51,8 @@ bool CheckOutputFile(const std::string& fileName, std::string* error = nullptr);
 // Whether `fileName` is held by a recording (this program's or another
 // copy's): its file is locked while the take is recorded.
 bool IsBeingRecorded(const std::string& fileName);
+// What the user is told when that is why a file can't be used.
+std::string BeingRecordedText(const std::string& fileName);
 
 // Creates (or empties) the output file as g_outFile, locked while it is
 // open; refused when another recording holds it.

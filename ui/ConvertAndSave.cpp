@@ -3,6 +3,7 @@
 #include "app/CorvaneApp.h"
 #include "app/Settings.h"
 #include "platform/Paths.h"
+#include "recorder/Encoder.h"
 #include "ui/CompletionBox.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/EnableControls.h"
@@ -63,7 +64,10 @@ void CConvertAndSave::OnConvert() {
         return;
     }
 
-    const wxString target = ChooseSaveFile(&m_dlg, wxEmptyString, filter, defaultExt, recorded);
+    // The file always ends in the format's extension: a name with a dot in
+    // it, or another format's extension, would have ffmpeg guess (or fail).
+    const wxString target =
+        ChooseSaveFile(&m_dlg, wxEmptyString, filter, defaultExt, recorded, true);
     if (target.empty()) {
         return;
     }
@@ -75,6 +79,15 @@ void CConvertAndSave::OnConvert() {
                        "The file " + target +
                            " is the recording itself. Please choose another name for the "
                            "converted file.",
+                       "Vestrel", wxOK | wxICON_WARNING);
+        return;
+    }
+    // Another copy's take, being recorded: replacing it would send the take
+    // to the Trash while it is still written there.
+    if (IsBeingRecorded(target.utf8_string())) {
+        ShowMessageBox(&m_dlg,
+                       wxString::FromUTF8(BeingRecordedText(target.utf8_string())) +
+                           "\n\nNothing was converted.",
                        "Vestrel", wxOK | wxICON_WARNING);
         return;
     }

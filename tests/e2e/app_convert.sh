@@ -9,6 +9,7 @@
 set -u
 . "$(dirname "$0")/lib.sh"
 take="$HOME/MyMP3.mp3"
+export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
 ffmpeg -v error -f lavfi -i sine=f=440:d=3 -ac 2 -ar 44100 -b:a 128k "$take" || fail "no take made"
 take_sum=$(md5sum <"$take")
 probe() { ffprobe -v error -select_streams a:0 -show_entries "stream=$2" -of csv=p=0 "$1"; }
@@ -110,6 +111,37 @@ grep -qx "Path=$HOME/second.wma" "$trash/info/second.wma.trashinfo" || fail "no 
 [ "$(probe "$HOME/second.wma" codec_name)" = wmav2 ] || fail "no new second.wma"
 close_box "$b"
 wait_gone_id "$b" || fail "the close box left the completion box open"
+
+# A name with a dot in it gets the format's extension too ("Talk 10.12"
+# is no file type ffmpeg knows).
+click "$w" 357 204
+save_as "$HOME/Talk 10.12"
+completion_box dotted
+[ "$(probe "$HOME/Talk 10.12.wma" codec_name)" = wmav2 ] || fail "\"Talk 10.12\" did not become Talk 10.12.wma"
+press "$b" Return
+wait_gone_id "$b" || fail "Return left the completion box open"
+
+# A file held by a recording (another copy's take: flock, as a recording
+# holds it) is refused as the target after the question, and left whole.
+cp "$take" "$HOME/held.wma"
+held_sum=$(md5sum <"$HOME/held.wma")
+flock -x "$HOME/held.wma" sleep 60 >/dev/null 2>&1 &
+holder=$!
+sleep 0.3
+click "$w" 357 204
+save_as "$HOME/held"
+q=$(wait_other_window vestrel "$w") || fail "no question before replacing held.wma"
+sleep 0.5
+read -r qw qh < <(size_of "$q")
+click "$q" $((qw * 3 / 4)) $((qh - 18)) # Yes
+r=$(wait_other_window Vestrel "$w") || fail "replacing a file being recorded was not refused"
+grep -A2 "^box	The file $HOME/held.wma is being recorded by another window" "$VESTREL_SHOWN_LOG" |
+    grep -q "Nothing was converted." || fail "the refusal says: $(tail -3 "$VESTREL_SHOWN_LOG")"
+press "$r" Return
+wait_gone_id "$r" || fail "Return left the refusal open"
+kill_tree $holder
+[ "$(md5sum <"$HOME/held.wma")" = "$held_sum" ] || fail "the held file changed"
+ls "$trash/files" | grep -q held && fail "the held file went to the Trash"
 
 # Escape, with no click into the main window since the conversion.
 press "$w" Escape
