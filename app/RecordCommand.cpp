@@ -204,6 +204,7 @@ std::vector<unsigned> OfferedBitrates() {
 }
 
 int ListDevices() {
+    platform::FindSessionRuntimeDir();
     const auto devices = ListedDevices();
     if (devices.empty()) {
         std::fputs("vestrel: no input device: is the sound server running?\n", stderr);
@@ -214,6 +215,7 @@ int ListDevices() {
 }
 
 int RecordFromCommandLine(const RecordOptions& options) {
+    platform::FindSessionRuntimeDir();
     RecordRequest req;
     req.bitrate = 64;
     const std::vector<unsigned> rates = OfferedBitrates();

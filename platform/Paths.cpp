@@ -93,4 +93,15 @@ bool IsReadableFile(const std::string& path) {
     return ok;
 }
 
+void FindSessionRuntimeDir() {
+    if (std::getenv("XDG_RUNTIME_DIR") != nullptr || std::getenv("PULSE_SERVER") != nullptr) {
+        return;
+    }
+    const std::string dir = "/run/user/" + std::to_string(::getuid());
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid()) {
+        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 0);
+    }
+}
+
 } // namespace platform

@@ -34,4 +34,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // True when `path` is a regular file this process can read.
 bool IsReadableFile(const std::string& path);
 
+// Outside a desktop session (cron, a service) XDG_RUNTIME_DIR is unset and
+// the sound server's socket is not found: it is set to the user's own
+// /run/user/UID when that folder exists and is the user's.
+void FindSessionRuntimeDir();
+
 } // namespace platform
