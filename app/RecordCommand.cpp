@@ -341,6 +341,10 @@ int RecordFromCommandLine(const RecordOptions& options) {
             peak = -1;
         }
     }
+    // The take is being finished: a second Ctrl+C (or systemd's TERM after
+    // INT) must not cut that short and turn a kept take into a failure.
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGTERM, SIG_IGN);
     StopRecording();
     SetRecordObserver(nullptr);
     if (live) {

@@ -45,7 +45,7 @@ grep -Eq "^Recording 0:0[0-3], [0-9]+ (bytes|KB), peak -[0-9]+ dB" "$out.lines" 
 
 # --device by its name, fed in real time, its syncs counted (at least one a
 # second, the folder's once); SIGINT at 2 s keeps the take like Stop
-# (status 0); not on a terminal nothing but the end line.
+# (status 0), a second one too; not on a terminal nothing but the end line.
 # (The leak checker cannot run under a tracer.)
 strace -f -qq -e trace=fdatasync,fsync -o "$VESTREL_SESSION_ROOT/syncs" env -u DISPLAY \
     ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=0" LD_LIBRARY_PATH=${VESTREL_APP_LD_LIBRARY_PATH:-} "$bin/vestrel" --record "$HOME/sigint.mp3" \
@@ -53,7 +53,8 @@ strace -f -qq -e trace=fdatasync,fsync -o "$VESTREL_SESSION_ROOT/syncs" env -u D
 tracer=$!
 wait_streams || fail "no recording stream"
 feed_synth 5 "$VESTREL_FIFO_ZETA" sine 440 vol 0.5 & feeder=$!
-sleep 2; pkill -INT -P $tracer vestrel
+# A second Ctrl+C while the take is finished changes nothing.
+sleep 2; pkill -INT -P $tracer vestrel; sleep 0.01; pkill -INT -P $tracer vestrel
 app=$tracer; wait_exit || fail "SIGINT did not end the take"
 [ "$rc" = 0 ] || fail "SIGINT: status $rc, $(cat "$err")"
 kill_tree $feeder; wait $feeder
