@@ -42,7 +42,7 @@ click "$w" 72 341 # Website
 one_box 'The website https://[^ ]+/ could not be opened: no web browser was found\.' "Website" website
 press "$w" F1
 one_box "The help page $(cd "$bin" && pwd)/help/index\.html could not be opened: no web browser was found\." "F1" help
-wait_shown '^page	Test information$' 15 >/dev/null || fail "the web panel did not show the page"
+wait_shown '^page	Test information$' 40 >/dev/null || fail "the web panel did not show the page"
 for _ in $(seq 50); do
     screenshot "$w" "$shots/no_browser_panel.png"
     link=$(colour_centre "$shots/no_browser_panel.png" 33aa66)

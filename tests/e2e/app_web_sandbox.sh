@@ -27,7 +27,7 @@ descendants() { # comm
 
 start_app
 w=$(wait_window Vestrel) || fail "no main window"
-wait_shown '^page	Test information$' 15 >/dev/null || fail "the web panel did not show the page"
+wait_shown '^page	Test information$' 40 >/dev/null || fail "the web panel did not show the page"
 web=$(descendants WebKitWebProces)
 [ "$(wc -w <<<"$web")" = 1 ] || fail "web processes: '$web'"
 parent() { awk '/^PPid:/ { print $2 }' "/proc/$1/status"; }
@@ -55,7 +55,7 @@ LD_LIBRARY_PATH=${VESTREL_APP_LD_LIBRARY_PATH:-} unshare -m sh -c \
     >"$VESTREL_SESSION_ROOT/app.log" 2>&1 &
 app=$!
 w=$(wait_window Vestrel) || fail "no main window without the sandbox"
-wait_shown '^page	Vestrel [0-9.]+$' 15 >/dev/null || fail "the web panel did not show the local page"
+wait_shown '^page	Vestrel [0-9.]+$' 40 >/dev/null || fail "the web panel did not show the local page"
 sleep 1 # no web process to come either
 [ -z "$(descendants WebKitWebProces)$(descendants bwrap)" ] || fail "a web process was started"
 press "$w" Return # Record

@@ -9,6 +9,10 @@ fail() {
     echo "FAIL: $*" >&2
     [ -n "${VESTREL_SESSION_ROOT:-}" ] && [ -s "$VESTREL_SESSION_ROOT/app.log" ] &&
         { echo "--- program output:" >&2; app_errors | tail -20 >&2; }
+    # A sanitizer's report is shown whole: its first lines say where.
+    [ -n "${VESTREL_SESSION_ROOT:-}" ] &&
+        sed -n '/ERROR: AddressSanitizer\|runtime error/,/SUMMARY/p' "$VESTREL_SESSION_ROOT/app.log" 2>/dev/null |
+        head -60 >&2
     exit 1
 }
 
