@@ -106,14 +106,21 @@ wait_gone_id "$b" || fail "Return left the box open"
 sleep 1
 [ "$(count_windows 'Select a file')" = 0 ] || fail "the held Return went on to Convert and Save"
 [ "$(md5sum <"$take")" = "$take_sum" ] || fail "the held Return started a recording"
-# Twice 0.3 s apart: the second lands on Convert and Save, whence the box came.
+# Twice 0.3 s apart: the second lands on Convert and Save, whence the box
+# came. (On a loaded machine the first one's release can go with the box,
+# and the second is then taken for its repeat and dropped: as safe.)
 convert_to "$HOME/again"
 completion_box again
 xdotool mousemove --window "$b" 20 20
 xdotool windowactivate --sync "$b" 2>/dev/null
 xdotool key Return; sleep 0.3; xdotool key Return
 wait_gone_id "$b" || fail "Return left the box open"
-wait_window "Select a file" >/dev/null || fail "the second Return did not reach Convert and Save"
+for _ in $(seq 50); do [ "$(count_windows 'Select a file')" = 0 ] || break; sleep 0.1; done
+if [ "$(count_windows 'Select a file')" = 0 ]; then
+    echo "the second Return was taken for a repeat" >&2
+    [ "$(md5sum <"$take")" = "$take_sum" ] || fail "two Returns started a recording"
+    click "$w" 357 204 # Convert and Save
+fi
 [ "$(md5sum <"$take")" = "$take_sum" ] || fail "two Returns started a recording"
 # Escape during the conversion it starts: cancelled, and the program ends.
 save_as "$HOME/closing"
