@@ -2,7 +2,6 @@
 #include "app/CorvaneApp.h"
 #include "platform/AppIdentity.h"
 #include "platform/GlDrivers.h"
-#include "platform/WebSandbox.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
 
@@ -13,8 +12,5 @@ int main(int argc, char** argv) {
     }
     platform::SkipToolkitGlProbe();
     platform::SetApplicationId();
-    if (platform::WebSandboxWanted()) {
-        platform::StartWebSandboxCheck();
-    }
     return wxEntry(argc, argv);
 }

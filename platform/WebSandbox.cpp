@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <vector>
 
 namespace platform {
@@ -33,11 +32,6 @@ std::string TrySandbox() {
                : std::string(kBwrap) + " ended with status " + std::to_string(r.exitStatus);
 }
 
-std::shared_future<std::string>& Check() {
-    static std::shared_future<std::string> check;
-    return check;
-}
-
 } // namespace
 
 bool WebSandboxWanted() {
@@ -45,15 +39,9 @@ bool WebSandboxWanted() {
     return v == nullptr || std::strcmp(v, "0") != 0;
 }
 
-void StartWebSandboxCheck() {
-    if (!Check().valid()) {
-        Check() = std::async(std::launch::async, &TrySandbox).share();
-    }
-}
-
 std::string WebSandboxProblem() {
-    StartWebSandboxCheck();
-    return Check().get();
+    static const std::string problem = TrySandbox();
+    return problem;
 }
 
 } // namespace platform

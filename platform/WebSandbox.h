@@ -10,11 +10,10 @@ bool WebSandboxWanted();
 
 // Why the sandbox cannot start on this machine; empty when it can. WebKit
 // aborts the whole program when its bwrap or the D-Bus proxy in it fails
-// to start, so the same start is tried here first, once a process. Both
-// calls on the main thread.
+// to start, so the same start is tried here first, once a process (some
+// 10 ms), on the main thread: a spawn reads the environment, which the
+// toolkit's start-up changes (wxWidgets sets G_FILENAME_ENCODING), and a
+// try in the background then read a freed copy of it.
 std::string WebSandboxProblem();
-// Starts that try in the background (it takes some 10 ms), while the
-// toolkit starts.
-void StartWebSandboxCheck();
 
 } // namespace platform
