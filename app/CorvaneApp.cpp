@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "convert/OptionsDialog.h"
 #include "platform/GlDrivers.h"
+#include "platform/TextColours.h"
 #include "ui/CorvaneDlg.h"
 
 #include <wx/image.h>
@@ -30,6 +31,8 @@ bool CCorvaneApp::OnInit() {
     // main() has handled --help and --version; the base parser is skipped.
     platform::EndToolkitGlProbeSkip();
     wxInitAllImageHandlers();
+    // Before any window, so that none is drawn in the dark variant first.
+    platform::KeepLightTheme();
     // No window of the program handles idle events: not handing them to
     // every control after each timer tick keeps a recording's GUI work small.
     wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);

@@ -5,6 +5,10 @@
 #include <wx/colour.h>
 #include <wx/window.h>
 
+#include <glib-object.h>
+
+#include <cctype>
+#include <cstdlib>
 #include <string>
 
 namespace platform {
@@ -92,6 +96,75 @@ bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour&
     }
     gtk.unref(provider); // the style contexts hold their own references
     return loaded;
+}
+
+namespace {
+
+bool EndsWithDark(const std::string& name) {
+    static const std::string dark = "-dark";
+    if (name.size() < dark.size()) {
+        return false;
+    }
+    std::string tail = name.substr(name.size() - dark.size());
+    for (char& c : tail) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return tail == dark;
+}
+
+} // namespace
+
+bool KeepLightTheme() {
+    using GetNamed = void* (*)(const char*, const char*);
+    using SettingsDefault = void* (*)();
+    using ScreenDefault = void* (*)();
+    using AddForScreen = void (*)(void*, void*, unsigned);
+    const auto getNamed = LinkedSymbol<GetNamed>("gtk_css_provider_get_named");
+    const auto settingsDefault = LinkedSymbol<SettingsDefault>("gtk_settings_get_default");
+    const auto screenDefault = LinkedSymbol<ScreenDefault>("gdk_screen_get_default");
+    const auto addForScreen =
+        LinkedSymbol<AddForScreen>("gtk_style_context_add_provider_for_screen");
+    void* settings = settingsDefault != nullptr ? settingsDefault() : nullptr;
+    void* screen = screenDefault != nullptr ? screenDefault() : nullptr;
+    if (getNamed == nullptr || addForScreen == nullptr || settings == nullptr || screen == nullptr) {
+        return false;
+    }
+    // The theme as GTK picks it: GTK_THEME ("Adwaita:dark") over the
+    // desktop's settings.
+    std::string name;
+    bool dark = false;
+    if (const char* env = std::getenv("GTK_THEME"); env != nullptr && *env != '\0') {
+        name = env;
+        if (const auto colon = name.find(':'); colon != std::string::npos) {
+            dark = name.substr(colon + 1) == "dark";
+            name.erase(colon);
+        }
+    } else {
+        gchar* themeName = nullptr;
+        gboolean preferDark = FALSE;
+        g_object_get(settings, "gtk-theme-name", &themeName, "gtk-application-prefer-dark-theme",
+                     &preferDark, nullptr);
+        name = themeName != nullptr ? themeName : "";
+        g_free(themeName);
+        dark = preferDark != FALSE;
+    }
+    if (EndsWithDark(name)) {
+        dark = true;
+        name.erase(name.size() - 5);
+    }
+    if (!dark) {
+        return false;
+    }
+    // The theme's own light variant, above the dark one (GTK's settings
+    // load it with priority 400: seen, at 201 the dark one still won) and
+    // just below the program's own colours (600) and the user's gtk.css
+    // (800). GTK keeps the named provider.
+    void* light = getNamed(name.empty() ? "Adwaita" : name.c_str(), nullptr);
+    if (light == nullptr) {
+        return false;
+    }
+    addForScreen(screen, light, 600 - 1);
+    return true;
 }
 
 } // namespace platform

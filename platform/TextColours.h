@@ -18,4 +18,12 @@ constexpr unsigned char kFocusRingRed = 0x1A, kFocusRingGreen = 0x5F, kFocusRing
 // the focus ring in kFocusRing's colour, 2 pixels wide.
 bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour& disabled);
 
+// Under a dark theme (GTK_THEME=Adwaita:dark, a "-dark" theme, the
+// desktop's preference for dark) the program's windows take the same
+// theme's light variant: their backgrounds are the program's own white, and
+// the dark theme's light text and dark controls on them made a patchy
+// window. Call once, after the toolkit started and before any window is
+// made. Returns whether it did.
+bool KeepLightTheme();
+
 } // namespace platform
