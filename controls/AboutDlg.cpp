@@ -30,6 +30,7 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));
     ui::PaintBackgrounds(this, *m_pBkBrush, IDC_RICHTEXT);
     DrawFocusRingAround(FindWindow(IDC_RICHTEXT)); // a text view draws none
+    ui::NoteLayoutWhenShown(this);
     SetEscapeId(wxID_NONE);
     Bind(wxEVT_ACTIVATE, &CAboutDlg::OnActivate, this);
     Bind(wxEVT_CHAR_HOOK, &CAboutDlg::OnCharHook, this);

@@ -114,6 +114,31 @@ bool EndsWithDark(const std::string& name) {
 
 } // namespace
 
+wxSize SmallestWholeSize(wxWindow* window) {
+    struct Requisition {
+        int width, height;
+    };
+    using GetPreferred = void (*)(void*, Requisition*, Requisition*);
+    using SizeRequest = void (*)(void*, int*, int*);
+    using SetSizeRequest = void (*)(void*, int, int);
+    static const auto getPreferred = LinkedSymbol<GetPreferred>("gtk_widget_get_preferred_size");
+    static const auto getRequest = LinkedSymbol<SizeRequest>("gtk_widget_get_size_request");
+    static const auto setRequest = LinkedSymbol<SetSizeRequest>("gtk_widget_set_size_request");
+    void* widget = window != nullptr ? static_cast<void*>(window->GetHandle()) : nullptr;
+    if (getPreferred == nullptr || getRequest == nullptr || setRequest == nullptr ||
+        widget == nullptr) {
+        return wxDefaultSize;
+    }
+    // wxWidgets asks for the size it gave, which would be the minimum.
+    int w = -1, h = -1;
+    getRequest(widget, &w, &h);
+    setRequest(widget, -1, -1);
+    Requisition minimum{-1, -1};
+    getPreferred(widget, &minimum, nullptr);
+    setRequest(widget, w, h);
+    return {minimum.width, minimum.height};
+}
+
 bool KeepLightTheme() {
     using GetNamed = void* (*)(const char*, const char*);
     using SettingsDefault = void* (*)();

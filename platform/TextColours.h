@@ -1,6 +1,8 @@
 // Text colours of a control that follow its enabled state.
 #pragma once
 
+#include <wx/gdicmn.h>
+
 class wxColour;
 class wxWindow;
 
@@ -17,6 +19,11 @@ constexpr unsigned char kFocusRingRed = 0x1A, kFocusRingGreen = 0x5F, kFocusRing
 // false when the toolkit's style calls are not there. The same style draws
 // the focus ring in kFocusRing's colour, 2 pixels wide.
 bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour& disabled);
+
+// The smallest size the toolkit draws `window` in with its text whole (a
+// button's label and the theme's padding beside it), without wxWidgets'
+// standard button size; wxDefaultSize when it cannot tell.
+wxSize SmallestWholeSize(wxWindow* window);
 
 // Under a dark theme (GTK_THEME=Adwaita:dark, a "-dark" theme, the
 // desktop's preference for dark) the program's windows take the same

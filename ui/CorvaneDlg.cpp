@@ -93,6 +93,7 @@ CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
     Bind(wxEVT_CONTEXT_MENU, &CCorvaneDlg::OnContextMenu, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndProgram(); });
 
+    ui::NoteLayoutWhenShown(this);
     DoDataExchange();
     OnInitDialog();
     Centre();

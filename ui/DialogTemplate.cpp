@@ -3,6 +3,7 @@
 #include "platform/WindowPlacement.h"
 
 #include "ui/Resource.h"
+#include "ui/ShownText.h"
 
 #include "controls/LevelMeter.h"
 #include "platform/Accessibility.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 const char* LoadResString(int id) {
     switch (id) {
@@ -136,6 +138,28 @@ bool DrawsOnParent(const wxWindow* w) {
            dynamic_cast<const wxStaticBox*>(w) != nullptr;
 }
 
+// Room the text of `w` needs: a button's or a list's best size (a list's
+// is its longest item's), a label's text with some air. With `textOnly`
+// the height is the text's own line: the theme's padding above and below
+// it may be squeezed, its sides not.
+wxSize NeededSize(wxWindow* w, bool textOnly = false) {
+    if (DrawsOnParent(w)) {
+        const wxSize text = w->GetTextExtent(w->GetLabel());
+        return {text.x + 16, text.y};
+    }
+    wxSize best = w->GetBestSize();
+    if (textOnly) {
+        if (dynamic_cast<wxButton*>(w) != nullptr) {
+            const wxSize whole = platform::SmallestWholeSize(w);
+            if (whole.x > 0) {
+                best.x = whole.x;
+            }
+        }
+        best.y = std::min(best.y, w->GetCharHeight() + 4);
+    }
+    return best;
+}
+
 void DarkTextInside(wxWindow* w, const wxColour& text) {
     for (wxWindow* child : w->GetChildren()) {
         if (!child->IsTopLevel()) {
@@ -170,6 +194,69 @@ void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId) {
             DarkTextInside(child, text);
         }
     }
+}
+
+namespace {
+
+// Where `w` is in the client area of its top-level window, summed up the
+// parent chain (a Wayland client knows no screen positions).
+wxPoint InWindow(wxWindow* w) {
+    wxPoint at;
+    for (; w != nullptr && !w->IsTopLevel(); w = w->GetParent()) {
+        at += w->GetPosition();
+    }
+    return at;
+}
+
+wxString ShownLabel(wxWindow* w) {
+    if (auto* list = dynamic_cast<wxChoice*>(w)) {
+        return list->GetStringSelection();
+    }
+    if (auto* entry = dynamic_cast<wxTextCtrl*>(w)) {
+        return entry->GetValue();
+    }
+    return w->GetLabel();
+}
+
+void NoteTexts(wxWindow* w, const wxString& caption) {
+    for (wxWindow* child : w->GetChildren()) {
+        if (child->IsTopLevel() || !child->IsShown()) {
+            continue;
+        }
+        const bool text = dynamic_cast<wxButton*>(child) != nullptr ||
+                          dynamic_cast<wxChoice*>(child) != nullptr ||
+                          dynamic_cast<wxTextCtrl*>(child) != nullptr || DrawsOnParent(child);
+        const wxString label = text ? ShownLabel(child) : wxString();
+        if (!label.empty()) {
+            const wxPoint at = InWindow(child);
+            const wxSize has = child->GetSize();
+            // An entry scrolls its text: it needs no more room than it has.
+            const wxSize need = dynamic_cast<wxTextCtrl*>(child) != nullptr
+                                    ? has
+                                    : NeededSize(child, true);
+            NoteShownText("layout", wxString::Format("%s\t%d %d %d %d\t%d %d\t%s", caption, at.x,
+                                                     at.y, has.x, has.y, need.x, need.y,
+                                                     label.BeforeFirst('\n')));
+        }
+        NoteTexts(child, caption);
+    }
+}
+
+} // namespace
+
+void NoteLayout(wxWindow* dlg) {
+    NoteTexts(dlg, dlg->GetLabel()); // a top-level window's label is its title
+}
+
+void NoteLayoutWhenShown(wxWindow* dlg) {
+    auto noted = std::make_shared<bool>(false);
+    dlg->Bind(wxEVT_SHOW, [dlg, noted](wxShowEvent& e) {
+        e.Skip();
+        if (e.IsShown() && !*noted) {
+            *noted = true;
+            dlg->CallAfter([dlg] { NoteLayout(dlg); }); // once the panels are laid out
+        }
+    });
 }
 
 PixelRect ToPixels(wxWindow* dlg, const ControlTemplate& c, double scale) {
@@ -286,6 +373,56 @@ double ScaleToFit(wxDialog* dlg, const DialogTemplate& t) {
 
 } // namespace
 
+namespace {
+
+// The scale at which every text of the template's controls fits.
+double NeededScale(wxDialog* dlg,
+                   const std::vector<std::pair<const ControlTemplate*, wxWindow*>>& made,
+                   bool textOnly = false) {
+    double scale = 1.0;
+    for (const auto& [c, w] : made) {
+        if (w == nullptr) {
+            continue;
+        }
+        const PixelRect r = ToPixels(dlg, *c, 1.0);
+        const wxSize need = NeededSize(w, textOnly);
+        const wxSize visible(r.w, dlg->ConvertDialogToPixels(wxSize(0, VisibleHeightDlu(*c))).y);
+        switch (c->kind) {
+        case Kind::PushButton:
+        case Kind::DefPushButton:
+        case Kind::EditReadOnly:
+        case Kind::ComboDropList:
+        case Kind::ComboDropListSorted:
+            if (c->kind != Kind::EditReadOnly) {
+                scale = std::max(scale, static_cast<double>(need.x) / visible.x);
+            }
+            scale = std::max(scale, static_cast<double>(need.y) / visible.y);
+            break;
+        case Kind::Static:
+        case Kind::GroupBox:
+            scale = std::max(scale, static_cast<double>(need.x) / visible.x);
+            break;
+        default:
+            break;
+        }
+    }
+    return scale;
+}
+
+void SetFontWithin(wxWindow* w, const wxFont& font) {
+    w->SetFont(font);
+    for (wxWindow* child : w->GetChildren()) {
+        if (!child->IsTopLevel()) {
+            SetFontWithin(child, font);
+        }
+    }
+}
+
+// The smallest font the controls get on a screen too small for them.
+constexpr double kSmallestPoints = 6.0;
+
+} // namespace
+
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts) {
     std::vector<std::pair<const ControlTemplate*, wxWindow*>> made;
     // Group boxes first: on GTK a box created after its neighbours covers
@@ -302,38 +439,33 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     }
     NameForScreenReader(dlg, t, made);
 
-    // The scale at which every text fits.
-    double scale = 1.0;
-    for (const auto& [c, w] : made) {
-        if (w == nullptr) {
-            continue;
-        }
-        const PixelRect r = ToPixels(dlg, *c, 1.0);
-        const wxSize best = w->GetBestSize();
-        const wxSize visible(r.w, dlg->ConvertDialogToPixels(wxSize(0, VisibleHeightDlu(*c))).y);
-        switch (c->kind) {
-        case Kind::PushButton:
-        case Kind::DefPushButton:
-        case Kind::EditReadOnly:
-        case Kind::ComboDropList:
-        case Kind::ComboDropListSorted:
-            if (c->kind != Kind::EditReadOnly) {
-                scale = std::max(scale, static_cast<double>(best.x) / visible.x);
+    const double fit = ScaleToFit(dlg, t);
+    // Where the screen cannot hold the texts at the dialog's font (a small
+    // screen at GDK_SCALE=2), the controls' font shrinks until their texts
+    // fit the place the screen leaves them: "64 ..." and a cut "Select
+    // output file..." say less than a smaller font. Placement stays in the
+    // dialog's own units. Padding does not shrink with the font: a few
+    // rounds.
+    double textScale = NeededScale(dlg, made, true);
+    if (textScale > fit) {
+        wxFont font = dlg->GetFont();
+        for (int round = 0; round < 6 && textScale > fit; ++round) {
+            const double points = font.GetFractionalPointSize();
+            const double next = std::max(kSmallestPoints, points * fit / textScale * 0.98);
+            if (next >= points) {
+                break;
             }
-            scale = std::max(scale, static_cast<double>(best.y) / visible.y);
-            break;
-        case Kind::Static:
-        case Kind::GroupBox: {
-            const wxSize text = w->GetTextExtent(w->GetLabel());
-            scale = std::max(scale, static_cast<double>(text.x + 16) / visible.x);
-            break;
-        }
-        default:
-            break;
+            font.SetFractionalPointSize(next);
+            for (const auto& [c, w] : made) {
+                if (w != nullptr && c->kind != Kind::Browser) {
+                    SetFontWithin(w, font);
+                }
+            }
+            textScale = NeededScale(dlg, made, true);
         }
     }
-
-    scale = std::min(scale, ScaleToFit(dlg, t));
+    double scale = NeededScale(dlg, made);
+    scale = std::min(scale, fit);
 
     for (const auto& [c, w] : made) {
         if (w == nullptr) {

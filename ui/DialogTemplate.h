@@ -72,6 +72,13 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
 // `exceptId` (a panel that keeps its own colours).
 void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId = -1);
 
+// Writes where each text of the window's controls is and the room it needs
+// to the shown-text log: "layout<TAB>CAPTION<TAB>X Y W H<TAB>NEED_W
+// NEED_H<TAB>TEXT", in pixels of the window's client area.
+void NoteLayout(wxWindow* dlg);
+// The same, once, when the window is first shown.
+void NoteLayoutWhenShown(wxWindow* dlg);
+
 // Pixel rectangle of a template control at `scale`.
 struct PixelRect {
     int x, y, w, h;

@@ -6,6 +6,7 @@
 # VESTREL_A11Y=1 also starts a private D-Bus session bus and the
 # accessibility bus (AT-SPI) of that session, so a screen reader's view
 # of the program can be read.
+# VESTREL_SCREEN=WxH gives the X11 display another size than 1280x1024.
 # VESTREL_SOUND=pipewire runs PipeWire (with WirePlumber and
 # pipewire-pulse) instead of PulseAudio.
 # VESTREL_DISPLAY=wayland runs GNOME's compositor (mutter, headless, one
@@ -108,7 +109,7 @@ else
     # -noreset: when the last client goes (no window manager, one program at
     # a time) the server would reset, and a program starting then fails to open
     # the display.
-    Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -noreset -screen 0 "${VESTREL_SCREEN:-1280x1024}x24" -nolisten tcp 3>"$root/display" >"$root/xvfb.log" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do [ -s "$root/display" ] && break; sleep 0.05; done
     export DISPLAY=":$(head -1 "$root/display")"
