@@ -145,7 +145,7 @@ bool DrawsOnParent(const wxWindow* w) {
 wxSize NeededSize(wxWindow* w, bool textOnly = false) {
     if (DrawsOnParent(w)) {
         const wxSize text = w->GetTextExtent(w->GetLabel());
-        return {text.x + 16, text.y};
+        return {text.x + (textOnly ? 0 : 16), text.y};
     }
     wxSize best = w->GetBestSize();
     if (textOnly) {

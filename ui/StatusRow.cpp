@@ -179,7 +179,16 @@ void CStatusRow::ConversionStarted(ConvertRun* run) {
     if (!m_shownText.StartsWith("Conver")) {
         m_textBefore = m_shownText; // what the row says of the take
     }
-    m_progressLines = 0;
+    m_progressWhole = -1;
+    m_progressAt = 0;
+    // The meter says nothing while converting: the progress takes its
+    // place too, so that it stays on one line.
+    if (m_meter->IsShown()) {
+        m_textWidth = m_text->GetSize().x;
+        const int right = m_meter->GetPosition().x + m_meter->GetSize().x;
+        m_meter->Hide();
+        m_text->SetSize(right - m_text->GetPosition().x, m_text->GetSize().y);
+    }
     m_pause->SetLabel("Cancel");
     m_pause->Enable();
     ShowText("Converting");
@@ -192,41 +201,53 @@ void CStatusRow::ConversionEnded(const wxString& text) {
     }
     m_run = nullptr;
     m_timer.Stop();
+    if (!m_meter->IsShown()) {
+        m_text->SetSize(m_textWidth, m_text->GetSize().y);
+        m_meter->Show();
+    }
     m_pause->SetLabel("Pause");
     m_pause->Disable();
     ShowText(text.empty() ? m_textBefore : text);
+}
+
+wxString CStatusRow::ProgressText() {
+    // ffmpeg's position can step back a little (16:35, 16:33): the row
+    // never does.
+    const double length = m_run->Length();
+    const double at = std::max(m_progressAt, length > 0 ? std::min(m_run->Position(), length)
+                                                         : m_run->Position());
+    m_progressAt = at;
+    if (length <= 0) {
+        return at > 0 ? wxString::Format(_("Converting %s"), FormatTakeTime(at)) : "Converting";
+    }
+    const auto whole = [length](int percent, double seconds) {
+        return wxString::Format(_("Converting %d%% (%s of %s)"), percent, FormatTakeTime(seconds),
+                                FormatTakeTime(length));
+    };
+    if (m_progressWhole < 0) {
+        // Measured once, on the widest it will be (asking the X server ten
+        // times a second is not worth it); where even that is too narrow,
+        // the percentage alone.
+        wxClientDC dc(m_text);
+        dc.SetFont(m_text->GetFont());
+        const int need = dc.GetTextExtent(whole(100, length)).x;
+        m_progressWhole = need <= m_text->GetSize().x ? 1 : 0;
+        NoteShownText("layout",
+                      wxString::Format("status row\t%d %d %d %d\t%d %d\t%s",
+                                       m_text->GetPosition().x, m_text->GetPosition().y,
+                                       m_text->GetSize().x, m_text->GetSize().y, need,
+                                       m_text->GetCharHeight(), whole(100, length)));
+    }
+    const int percent = std::clamp(static_cast<int>(100 * at / length), 0, 100);
+    return m_progressWhole == 1 ? whole(percent, at)
+                                : wxString::Format(_("Converting %d%%"), percent);
 }
 
 void CStatusRow::OnTick(wxTimerEvent&) {
     if (m_run != nullptr) {
         // The worker keeps ffmpeg's latest position: read here, ten times a
         // second, however often ffmpeg reports it.
-        const double at = m_run->Position();
-        const double length = m_run->Length();
-        wxString text = "Converting";
-        if (length > 0) {
-            const auto line = [length](int percent, double seconds) {
-                return wxString::Format("Converting %d%%", percent) + "\n(" +
-                       FormatTakeTime(seconds) + " of " + FormatTakeTime(length) + ")";
-            };
-            if (m_progressLines == 0) {
-                // Measured once, on the widest it will be (asking the X
-                // server ten times a second is not worth it).
-                wxClientDC dc(m_text);
-                dc.SetFont(m_text->GetFont());
-                wxString widest = line(100, length);
-                widest.Replace("\n", " ");
-                m_progressLines = dc.GetTextExtent(widest).x <= m_text->GetSize().x ? 1 : 2;
-            }
-            const int percent = std::clamp(static_cast<int>(100 * at / length), 0, 100);
-            text = line(percent, std::min(at, length));
-            if (m_progressLines == 1) {
-                text.Replace("\n", " ");
-            }
-        } else if (at > 0) {
-            text += " " + FormatTakeTime(at);
-        }
-        ShowText(text);
+        ShowText(ProgressText());
         return;
     }
     const auto now = Clock::now();

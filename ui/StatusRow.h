@@ -73,6 +73,7 @@ class CStatusRow : public wxEvtHandler {
     void OnTick(wxTimerEvent&);
     void OnPause(wxCommandEvent&);
     void ShowText(const wxString& text);
+    wxString ProgressText();
     wxString FittedWarning() const;
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
@@ -106,7 +107,9 @@ class CStatusRow : public wxEvtHandler {
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;
-    int m_progressLines = 0; // 1 or 2 once measured
+    int m_progressWhole = -1; // whether the whole progress line fits, once measured
+    double m_progressAt = 0;  // the furthest position shown, in seconds
+    int m_textWidth = 0;      // the text's own width, beside the meter
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;
