@@ -3,6 +3,7 @@
 #include "platform/DynamicLibrary.h"
 
 #include <wx/colour.h>
+#include <wx/dialog.h>
 #include <wx/window.h>
 
 #include <glib-object.h>
@@ -137,6 +138,54 @@ wxSize SmallestWholeSize(wxWindow* window) {
     getPreferred(widget, &minimum, nullptr);
     setRequest(widget, w, h);
     return {minimum.width, minimum.height};
+}
+
+namespace {
+
+struct IconFor {
+    wxDialog* box;
+    const char* iconName;
+    bool added = false;
+};
+
+// When the box is shown, before it is first drawn, so that it gets its
+// size with the icon. (wxWidgets makes the GTK box inside ShowModal.)
+gboolean AddIcon(GSignalInvocationHint*, guint count, const GValue* params, gpointer data) {
+    using ImageNew = void* (*)(const char*, int);
+    using SetImage = void (*)(void*, void*);
+    using ShowWidget = void (*)(void*);
+    static const auto imageNew = LinkedSymbol<ImageNew>("gtk_image_new_from_icon_name");
+    static const auto setImage = LinkedSymbol<SetImage>("gtk_message_dialog_set_image");
+    static const auto showWidget = LinkedSymbol<ShowWidget>("gtk_widget_show");
+    auto* want = static_cast<IconFor*>(data);
+    if (count == 0 || g_value_peek_pointer(&params[0]) != want->box->GetHandle()) {
+        return TRUE; // another widget: keep watching
+    }
+    if (imageNew != nullptr && setImage != nullptr && showWidget != nullptr) {
+        void* image = imageNew(want->iconName, 6); // GTK_ICON_SIZE_DIALOG
+        showWidget(image);
+        setImage(want->box->GetHandle(), image);
+    }
+    want->added = true;
+    return FALSE; // done: GTK removes the hook
+}
+
+} // namespace
+
+int ShowModalWithIcon(wxDialog& box, const char* iconName) {
+    using WidgetType = GType (*)();
+    static const auto widgetType = LinkedSymbol<WidgetType>("gtk_widget_get_type");
+    const guint show = widgetType != nullptr ? g_signal_lookup("show", widgetType()) : 0;
+    IconFor want{&box, iconName};
+    gulong hook = 0;
+    if (show != 0 && iconName != nullptr) {
+        hook = g_signal_add_emission_hook(show, 0, &AddIcon, &want, nullptr);
+    }
+    const int answer = box.ShowModal();
+    if (hook != 0 && !want.added) {
+        g_signal_remove_emission_hook(show, hook);
+    }
+    return answer;
 }
 
 bool KeepLightTheme() {

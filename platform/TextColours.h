@@ -4,6 +4,7 @@
 #include <wx/gdicmn.h>
 
 class wxColour;
+class wxDialog;
 class wxWindow;
 
 namespace platform {
@@ -24,6 +25,11 @@ bool SetStateTextColours(wxWindow* window, const wxColour& text, const wxColour&
 // button's label and the theme's padding beside it), without wxWidgets'
 // standard button size; wxDefaultSize when it cannot tell.
 wxSize SmallestWholeSize(wxWindow* window);
+
+// Runs a message box (wxMessageDialog) modally with the desktop's icon
+// `iconName` ("dialog-error") beside its text: GTK 3 draws none for the
+// box's kind. Returns what ShowModal returns.
+int ShowModalWithIcon(wxDialog& box, const char* iconName);
 
 // Under a dark theme (GTK_THEME=Adwaita:dark, a "-dark" theme, the
 // desktop's preference for dark) the program's windows take the same

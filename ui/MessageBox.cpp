@@ -1,6 +1,7 @@
 #include "ui/MessageBox.h"
 
 #include "platform/Paths.h"
+#include "platform/TextColours.h"
 #include "ui/ShownText.h"
 
 #include <wx/app.h>
@@ -10,12 +11,33 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
+namespace {
+
+// The desktop's icon for a box's kind, as the completion box shows it.
+const char* IconName(long style) {
+    if ((style & wxICON_ERROR) != 0) {
+        return "dialog-error";
+    }
+    if ((style & wxICON_WARNING) != 0) {
+        return "dialog-warning";
+    }
+    if ((style & wxICON_QUESTION) != 0) {
+        return "dialog-question";
+    }
+    if ((style & wxICON_INFORMATION) != 0) {
+        return "dialog-information";
+    }
+    return nullptr;
+}
+
+} // namespace
+
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, long style) {
     const wxString title =
         caption.empty() && wxTheApp != nullptr ? wxTheApp->GetAppName() : caption;
     wxMessageDialog box(owner, text, title, style);
     NoteShownText("box", text);
-    return box.ShowModal();
+    return platform::ShowModalWithIcon(box, IconName(style));
 }
 
 bool OpenInBrowser(const wxString& url) {
@@ -67,7 +89,7 @@ bool AskReplace(wxWindow* owner, const wxString& path) {
     box.SetExtendedMessage(wxString::Format(
         L"The file already exists in \u201c%s\u201d.  Replacing it will overwrite its contents.",
         name.GetPath()));
-    return box.ShowModal() == wxID_YES;
+    return platform::ShowModalWithIcon(box, IconName(wxICON_QUESTION)) == wxID_YES;
 }
 
 wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxString& filter,

@@ -368,6 +368,11 @@ colour_centre() { # png hex
         awk -F'[x+]' '$1 > 1 && $2 > 1 { print int($3 + $1 / 2), int($4 + $2 / 2) }'
 }
 
+# How many pixels of PNG $1 are a strong red (an error icon's).
+red_pixels() { # png
+    convert "$1" -fx 'r > 0.7 && g < 0.35 && b < 0.35 ? 1 : 0' -format '%[fx:int(mean * w * h)]' info:
+}
+
 # The darkest grey (0 to 255) in the W x H box at X,Y of PNG $1.
 darkest() { # png x y w h
     convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -format "%[fx:int(255 * minima)]" info:

@@ -1,7 +1,7 @@
 #!/bin/bash
 # One output file, two copies of the program and the command line: while
 # copy A records it, B's Record and `vestrel --record` are refused before
-# anything is touched (a box in B; status 1 with the same words), and A's
+# anything is touched (a box in B, with the error icon; status 1 with the same words), and A's
 # take stays whole where it is. Then (PulseAudio, whose pipe source is
 # bit-exact) the same audio gives the same bytes from the window and from
 # the command line.
@@ -23,6 +23,8 @@ sleep 1
 press "$wb" Return
 box=$(wait_box Vestrel "$wb") || fail "B's Record was not refused with a box"
 screenshot "$box" "$shots/locked.png"
+# An error box shows the desktop's error icon, as the completion box does.
+[ "$(red_pixels "$shots/locked.png")" -gt 300 ] || fail "B's error box shows no error icon"
 grep -A2 "^box	The recording could not be started." "$VESTREL_SESSION_ROOT/shown-b.log" |
     grep -qx "The file $mp3 is being recorded by another window. Choose another output file." ||
     fail "B's box says: $(grep -A2 '^box' "$VESTREL_SESSION_ROOT/shown-b.log")"
