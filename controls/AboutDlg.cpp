@@ -1,7 +1,9 @@
 #include "controls/AboutDlg.h"
 
+#include "convert/ConvertJob.h"
 #include "platform/Accessibility.h"
 #include "platform/Paths.h"
+#include "platform/Spawn.h"
 #include "ui/CorvaneDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/FocusRing.h"
@@ -9,7 +11,67 @@
 #include "ui/Resource.h"
 
 #include <wx/brush.h>
+#include <wx/dcclient.h>
 #include <wx/filename.h>
+#include <wx/stattext.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+// The ffmpeg Convert and Save runs, with the folder it was found in, and
+// its version ("5.1.8-0+deb12u1"); empty when there is none. Asked once.
+struct FoundConverter {
+    std::string path, version;
+};
+
+FoundConverter FindFfmpeg() {
+    std::string path = FindConverter(wxString(), nullptr);
+    if (path.find('/') == std::string::npos) {
+        const char* dirs = std::getenv("PATH");
+        std::string found;
+        for (const wxString& dir : wxSplit(dirs != nullptr ? dirs : "", ':', '\0')) {
+            const std::string candidate = dir.utf8_string() + "/" + path;
+            if (!dir.empty() && access(candidate.c_str(), X_OK) == 0) {
+                found = candidate;
+                break;
+            }
+        }
+        path = found;
+    }
+    if (path.empty()) {
+        return {};
+    }
+    // "ffmpeg version 5.1.8-0+deb12u1 Copyright (c) 2000-2025 ..."
+    const platform::ProcessResult run = platform::RunAndCollect({path, "-version"}, true);
+    std::istringstream first(run.output.substr(0, run.output.find('\n')));
+    std::string name, word, version;
+    first >> name >> word >> version;
+    if (run.exitStatus != 0 || word != "version" || version.empty()) {
+        return {};
+    }
+    return {path, version};
+}
+
+wxString FfmpegLine(wxWindow* line) {
+    static const FoundConverter found = FindFfmpeg();
+    if (found.path.empty()) {
+        return _("No ffmpeg was found beside the program or on PATH: Convert and Save needs one.");
+    }
+    // A long folder is shortened in its middle: the box keeps its size.
+    const wxString version = wxString::FromUTF8(found.version);
+    const wxString format = _("The ffmpeg found is version %s, at %s.");
+    const int room = line->GetSize().x - line->GetTextExtent(wxString::Format(format, version, "")).x;
+    const wxString path = wxControl::Ellipsize(wxString::FromUTF8(found.path), wxClientDC(line),
+                                               wxELLIPSIZE_MIDDLE, std::max(room, 1));
+    return wxString::Format(format, version, path);
+}
+
+} // namespace
 
 wxString ThanksFilePath() {
     const std::string found = platform::FindIn(platform::DataDirs(), "thanks.txt");
@@ -25,6 +87,9 @@ CAboutDlg::CAboutDlg(wxWindow* owner) {
         return CRichtextctrl1::CreateControl(parent, c.id);
     });
     m_richText.Attach(FindWindow(IDC_RICHTEXT));
+    if (wxWindow* line = FindWindow(IDC_ABOUT_FFMPEG)) {
+        line->SetLabel(FfmpegLine(line));
+    }
     platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
     SetIcons(LoadAppIcons());
     m_pBkBrush = std::make_unique<wxBrush>(wxColour(0xFF, 0xFF, 0xFF));

@@ -116,11 +116,11 @@ const DialogTemplate& AboutDialogTemplate() {
              "released under GPL.",
              7, 25, 350, 8, false},
             {-1, Kind::Static,
-             "The installer of this software contains FFMPEG compiled with extra libraries which "
-             "is copied as ffmpeg",
+             "Vestrel brings no ffmpeg of its own: Convert and Save runs the ffmpeg installed on "
+             "this system.",
              7, 42, 350, 8, false},
-            {-1, Kind::Static, "in the application directory. This ffmpeg is compiled by Quillan.",
-             7, 50, 350, 8, false},
+            // Which ffmpeg, filled in when the box opens.
+            {IDC_ABOUT_FFMPEG, Kind::Static, "", 7, 50, 350, 8, false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },
         {},
@@ -466,6 +466,7 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     }
     double scale = NeededScale(dlg, made);
     scale = std::min(scale, fit);
+    NoteShownText("scale", wxString::Format("%s\t%.2f", wxString::FromUTF8(t.caption), scale));
 
     for (const auto& [c, w] : made) {
         if (w == nullptr) {

@@ -27,6 +27,7 @@ constexpr int IDC_BROWSER = 1011;
 constexpr int IDC_PAUSE = 1012;
 constexpr int IDC_TAKE_STATUS = 1013;
 constexpr int IDC_LEVEL_METER = 1014;
+constexpr int IDC_ABOUT_FFMPEG = 1015; // the About box's line on the ffmpeg found
 
 // The string table: id to text. Returns "" for an id it doesn't hold.
 const char* LoadResString(int id);

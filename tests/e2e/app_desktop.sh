@@ -7,7 +7,8 @@
 # the About menu at the focused control; Escape ends the program with status
 # 0 and nothing on standard error. The windows carry the desktop file's
 # application id (Wayland) or window class (X11), and on X11 a window larger
-# than the screen at GDK_SCALE=2 is fitted to it.
+# than the screen at GDK_SCALE=2 is fitted to it with every text whole
+# (run on a 1024x768 screen). The About box names the ffmpeg found.
 set -u
 . "$(dirname "$0")/lib.sh"
 export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
@@ -122,6 +123,16 @@ keys Down Return
 a=$(wait_window "About Vestrel") || fail "the menu's About entry opened no About box"
 sleep 1
 screenshot "$a" "$shots/about.png"
+# It names the ffmpeg Convert and Save runs, and its version; each text fits
+# its place, and the box keeps its template's size (its texts did not make
+# it grow).
+version=$(ffmpeg -version | awk 'NR == 1 { print $3 }')
+found=$(printf 'The ffmpeg found is version %s, at %s.' "$version" "$(command -v ffmpeg)" | sed 's/[].+*?^$()[]/\\&/g')
+wait_shown "^layout	About Vestrel	.*	$found\$" 5 >/dev/null ||
+    fail "the About box does not name ffmpeg $version: $(grep '^layout	About' "$VESTREL_SHOWN_LOG")"
+fits_its_place "About Vestrel"
+grep -q '^scale	About Vestrel	1.00$' "$VESTREL_SHOWN_LOG" ||
+    fail "the About box grew for its texts: $(grep '^scale	About' "$VESTREL_SHOWN_LOG")"
 press "$a" Escape
 wait_gone "About Vestrel" || fail "Escape left the About box open"
 
@@ -138,14 +149,20 @@ errors=$(app_errors | grep -v -e '^$' \
 [ -z "$errors" ] || fail "the program wrote on standard error: $(echo "$errors" | head -5)"
 
 if [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    # At GDK_SCALE=2 the main window is wider than this 1280 px screen.
+    # At GDK_SCALE=2 the main window is wider than this screen; the texts
+    # take a smaller font rather than being cut.
+    : >"$VESTREL_SHOWN_LOG"
     GDK_SCALE=2 start_app
     w=$(wait_window Vestrel) || fail "no main window at GDK_SCALE=2"
+    wait_shown '^layout	Vestrel	' 10 >/dev/null || fail "no layout at GDK_SCALE=2"
     sleep 1
+    screenshot "$w" "$shots/main-scale2.png"
     read -r x y wd h < <(window_frame "$w")
-    echo "at GDK_SCALE=2: $x,$y ${wd}x$h"
-    [ "$x" -ge 0 ] && [ $((x + wd)) -le 1280 ] && [ "$y" -ge 0 ] && [ $((y + h)) -le 1024 ] ||
+    read -r sw sh < <(xdpyinfo | awk '/dimensions:/ { sub("x", " ", $2); print $2 }')
+    echo "at GDK_SCALE=2 on ${sw}x$sh: $x,$y ${wd}x$h"
+    [ "$x" -ge 0 ] && [ $((x + wd)) -le "$sw" ] && [ "$y" -ge 0 ] && [ $((y + h)) -le "$sh" ] ||
         fail "at GDK_SCALE=2 the main window ($x,$y ${wd}x$h) is not on the screen"
+    fits_its_place Vestrel
     press "$w" Escape
     wait_exit || fail "Escape did not end the program at GDK_SCALE=2"
 fi

@@ -368,6 +368,16 @@ colour_centre() { # png hex
         awk -F'[x+]' '$1 > 1 && $2 > 1 { print int($3 + $1 / 2), int($4 + $2 / 2) }'
 }
 
+# Fails unless every text of window $1 (its title) has the room it needs,
+# as the program's layout lines in the shown-text log say.
+fits_its_place() { # caption
+    local cut
+    cut=$(awk -F'\t' -v c="$1" '$1 == "layout" && $2 == c {
+        split($3, has, " "); split($4, need, " ")
+        if (need[1] > has[3] || need[2] > has[4]) print $5 ": needs " $4 ", has " has[3] " " has[4] }' "$VESTREL_SHOWN_LOG")
+    [ -z "$cut" ] || fail "in $1 texts are cut: $cut"
+}
+
 # How many pixels of PNG $1 are a strong red (an error icon's).
 red_pixels() { # png
     convert "$1" -fx 'r > 0.7 && g < 0.35 && b < 0.35 ? 1 : 0' -format '%[fx:int(mean * w * h)]' info:

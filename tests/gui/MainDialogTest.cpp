@@ -101,9 +101,9 @@ TEST(MainDialogTemplates, TablesHoldEveryControlInTemplateOrder) {
     ASSERT_EQ(about.size(), 5U);
     EXPECT_EQ(about[1].text, "This software basically provides a user interface to a great "
                              "software FFMPEG released under GPL.");
-    EXPECT_EQ(about[2].text, "The installer of this software contains FFMPEG compiled with extra "
-                             "libraries which is copied as ffmpeg");
-    EXPECT_EQ(about[3].text, "in the application directory. This ffmpeg is compiled by Quillan.");
+    EXPECT_EQ(about[2].text, "Vestrel brings no ffmpeg of its own: Convert and Save runs the "
+                             "ffmpeg installed on this system.");
+    EXPECT_TRUE((about[3] == Row{IDC_ABOUT_FFMPEG, K::Static, "", 7, 50, 350, 8}));
     EXPECT_TRUE((about[4] == Row{1010, K::RichText, "", 7, 63, 337, 126}));
     EXPECT_EQ(std::string(LoadResString(IDS_ABOUTBOX)), "&About Vestrel...");
 }
