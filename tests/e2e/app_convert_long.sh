@@ -1,6 +1,7 @@
 #!/bin/bash
 # A 10-minute take converted as a person does it, by clicks and keys:
-# the status row counts the progress up and its Cancel puts everything back
+# the status row counts the progress up on one line, never back, and its
+# Cancel puts everything back
 # (no ffmpeg left, no partial file, the replaced file back, the take
 # untouched); the completion box tells what the file holds, checked
 # against ffprobe; Return held down or pressed twice on the box records
@@ -69,6 +70,12 @@ echo "percentages before Cancel: $seen"
 echo "$seen" | awk '{ n = 1; for (i = 2; i <= NF; i++) { if ($i < $(i - 1)) exit 1; n += $i > $(i - 1) } exit n < 5 }' ||
     fail "not 5 distinct rising percentages: $seen"
 grep -q "^status	Converting [0-9]*% ([0-9:]* of 10:00)$" "$VESTREL_SHOWN_LOG" || fail "no 'of 10:00' in the progress"
+# The position never steps back, and the whole line has room in the row.
+back=$(sed -n 's/^status	Converting [0-9]*% (\([0-9]*\):\([0-9]*\) of 10:00)$/\1 \2/p' "$VESTREL_SHOWN_LOG" |
+    awk '{ t = $1 * 60 + $2; if (t < last) print last " then " t; last = t }')
+[ -z "$back" ] || fail "the progress went back: $back"
+fits_its_place "status row"
+grep -q '^layout	status row	' "$VESTREL_SHOWN_LOG" || fail "the progress line was not measured"
 grep -q "^status	Converting 100%" "$VESTREL_SHOWN_LOG" && fail "100% shown for a cancelled conversion"
 [ -z "$(ffmpeg_of_app "$app")" ] && [ ! -e "/proc/$pid" ] || fail "ffmpeg $pid still there after Cancel"
 [ "$(md5sum <"$old" 2>/dev/null)" = "$old_sum" ] || fail "the replaced lecture.mp3 is not back"
