@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "convert/OptionsDialog.h"
+#include "platform/Accessibility.h"
 #include "platform/GlDrivers.h"
 #include "platform/TextColours.h"
 #include "ui/CorvaneDlg.h"
@@ -33,6 +34,8 @@ bool CCorvaneApp::OnInit() {
     wxInitAllImageHandlers();
     // Before any window, so that none is drawn in the dark variant first.
     platform::KeepLightTheme();
+    // "Vestrel", not the application id the windows carry.
+    platform::SetApplicationName("Vestrel");
     // No window of the program handles idle events: not handing them to
     // every control after each timer tick keeps a recording's GUI work small.
     wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);

@@ -311,4 +311,48 @@ void PresentAsAlert(wxWindow* box, const wxString& name) {
     SetAccessibleName(box, name);
 }
 
+namespace {
+
+// The start of ATK's AtkObjectClass: its first method is get_name.
+struct AtkObjectClassHead {
+    GObjectClass parent;
+    const char* (*getName)(void*);
+};
+
+std::string& ApplicationName() {
+    static std::string name;
+    return name;
+}
+
+const char* RootName(void*) {
+    return ApplicationName().c_str();
+}
+
+} // namespace
+
+bool SetApplicationName(const char* name) {
+    using GetRoot = void* (*)();
+    using GetName = const char* (*)(void*);
+    const auto getRoot = LinkedSymbol<GetRoot>("atk_get_root");
+    const auto getName = LinkedSymbol<GetName>("atk_object_get_name");
+    const AtkCalls& atk = Calls();
+    void* root = getRoot != nullptr ? getRoot() : nullptr;
+    if (root == nullptr || getName == nullptr || atk.setName == nullptr) {
+        return false;
+    }
+    ApplicationName() = name;
+    atk.setName(root, name);
+    const char* now = getName(root);
+    if (now == nullptr || ApplicationName() != now) {
+        // GTK's root answers with the program name (the application id,
+        // which the Wayland windows need) whatever name it was given: its
+        // answer is replaced, for this one object's class.
+        auto* klass = static_cast<AtkObjectClassHead*>(G_TYPE_INSTANCE_GET_CLASS(
+            root, G_TYPE_OBJECT, AtkObjectClassHead));
+        klass->getName = &RootName;
+        now = getName(root);
+    }
+    return now != nullptr && ApplicationName() == now;
+}
+
 } // namespace platform

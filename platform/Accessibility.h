@@ -35,4 +35,10 @@ void Announce(wxWindow* window, const wxString& text);
 // `name` whose texts label nothing, so its text is read as it opens.
 void PresentAsAlert(wxWindow* box, const wxString& name);
 
+// The name a screen reader gives the program (AT-SPI's application, the
+// accessible root), in place of the program name GTK gives it (the
+// application id). Call once the toolkit has started. Returns whether the
+// root now says `name`.
+bool SetApplicationName(const char* name);
+
 } // namespace platform

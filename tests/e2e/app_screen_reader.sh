@@ -1,6 +1,7 @@
 #!/bin/bash
-# What a screen reader user meets, read and driven through AT-SPI alone
-# (the test desktop's own accessibility bus): every control Tab reaches
+# What a screen reader user meets, read and driven through AT-SPI alone:
+# the program is called "Vestrel", not by its application id
+# (on the test desktop's own accessibility bus); every control Tab reaches
 # is named and of the right kind, labels name what they label, the focus
 # ring shows on Record and on the web panel, Record pressed through its
 # action records and the status reaches the reader as it changes, the
@@ -26,6 +27,9 @@ start_app
 w=$(wait_window Vestrel) || fail "no main window"
 sleep 1
 a11y tree $app >"$shots/screen-reader-tree.txt" || fail "no accessible tree"
+# The program is called by its name, not by its application id.
+[ "$(head -1 "$shots/screen-reader-tree.txt")" = "application	'Vestrel'	" ] ||
+    fail "the program reads as $(head -1 "$shots/screen-reader-tree.txt")"
 a11y check $app Vestrel || fail "the main window as a screen reader reads it (above)"
 a11y press $app "Convert Options"
 wait_window Options >/dev/null || fail "Convert Options did not open the Options window"
