@@ -14,6 +14,7 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
+#include <wx/intl.h>
 #include <wx/stattext.h>
 
 #include <sys/stat.h>
@@ -117,7 +118,15 @@ CStatusRow::CStatusRow(CCorvaneDlg* dlg)
     Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
     m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
     m_meter->SetToolTip("Peak level of the input");
-    m_watcher = std::make_unique<wavein::DeviceWatcher>([this] {
+    m_watcher = std::make_unique<wavein::DeviceWatcher>([this](wavein::DeviceWatcher::Change c) {
+        using Change = wavein::DeviceWatcher::Change;
+        if (c == Change::ServerLost) {
+            CallAfter([this] { OnServerLost(); });
+            return;
+        }
+        if (c == Change::ServerBack) {
+            m_serverBack = true;
+        }
         // Many events can come at once (a card with several sources): one
         // refresh for all of them.
         if (!m_changeQueued.exchange(true)) {
@@ -358,7 +367,16 @@ void CStatusRow::OnSourcesChanged() {
     }
     m_sourcesChanged = false;
     wxChoice* list = m_dlg->DeviceList();
-    FillDeviceChoice(list, SelectedSource(list));
+    // After a server restart the device chosen before is kept where it
+    // still exists.
+    std::string keep = SelectedSource(list);
+    if (keep.empty()) {
+        keep = m_sourceBeforeLoss;
+    }
+    FillDeviceChoice(list, keep);
+    if (list->GetCount() > 0) {
+        m_sourceBeforeLoss.clear();
+    }
     wxString items;
     for (unsigned i = 0; i < list->GetCount(); ++i) {
         items += (i > 0 ? " | " : "") +
@@ -366,4 +384,16 @@ void CStatusRow::OnSourcesChanged() {
                  list->GetString(i);
     }
     NoteShownText("devices", items);
+    if (m_serverBack.exchange(false)) {
+        ShowText(_("The sound server is back."));
+    }
+}
+
+void CStatusRow::OnServerLost() {
+    // Whatever empties the list meanwhile, the choice comes back with the
+    // server.
+    const std::string chosen = SelectedSource(m_dlg->DeviceList());
+    if (!chosen.empty()) {
+        m_sourceBeforeLoss = chosen;
+    }
 }

@@ -76,6 +76,7 @@ class CStatusRow : public wxEvtHandler {
     wxString FittedWarning() const;
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
+    void OnServerLost();
 
     CCorvaneDlg* m_dlg;
     wxButton* m_pause;
@@ -109,5 +110,7 @@ class CStatusRow : public wxEvtHandler {
     int m_progressLines = 0; // 1 or 2 once measured
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
+    std::atomic<bool> m_serverBack{false}; // said once, with the refilled list
+    std::string m_sourceBeforeLoss;
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;
 };
