@@ -10,7 +10,7 @@ feed_tone 500 10 "$VESTREL_FIFO_ALPHA" &
 feeder=$!
 sleep 5
 kill -9 $app; app=
-kill $feeder 2>/dev/null
+kill_tree $feeder; wait $feeder 2>/dev/null
 mp3="$HOME/MyMP3.mp3"
 d=$(ffmpeg -v error -i "$mp3" -f s16le -ac 1 - | wc -c | awk '{ print $1 / 88200 }')
 echo "killed after ~5 s; the file decodes to $d s"
@@ -18,6 +18,7 @@ awk -v d="$d" 'BEGIN { exit !(d >= 2.7) }' || fail "lost more than two seconds: 
 
 for sig in TERM HUP INT; do
     rm -f "$mp3"
+    drain_fifo "$VESTREL_FIFO_ALPHA" # of what the last feeder left
     start_recording
     wait_streams || fail "SIG$sig: the take did not start"
     feed_tone 500 3 "$VESTREL_FIFO_ALPHA" || fail "SIG$sig: nobody recorded the source"

@@ -222,6 +222,9 @@ start_sound_server() {
 restart_sound_server() {
     kill -9 "$VESTREL_PULSE_PID" 2>/dev/null
     for _ in $(seq 50); do kill -0 "$VESTREL_PULSE_PID" 2>/dev/null || break; sleep 0.1; done
+    # A killed server leaves its pipe sources' FIFOs, which PulseAudio
+    # refuses to take over.
+    rm -f "$VESTREL_FIFO_ZETA" "$VESTREL_FIFO_ALPHA"
     start_sound_server
 }
 export -f start_sound_server restart_sound_server wait_server display_up
