@@ -81,6 +81,7 @@ near "$d" "$t" 2 || fail "the killed take decodes to $d s of $t s fed"
 
 # A closed terminal (SIGHUP) finishes the take as Ctrl+C does: status 0,
 # the end line, the take whole.
+drain_fifo "$VESTREL_SESSION_ROOT/kill.fifo"
 start_cli --record "$HOME/hup.mp3" --device kill_in >"$out" 2>"$err"
 wait_streams || fail "no recording stream"
 feed_synth 5 "$VESTREL_SESSION_ROOT/kill.fifo" sine 440 vol 0.5 & feeder=$!
