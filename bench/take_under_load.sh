@@ -22,14 +22,20 @@ exec "$here/../tests/env/session.sh" bash -c '
     sleep 2
     busy=()
     for _ in $(seq "$(nproc)"); do ( while :; do :; done ) & busy+=($!); done
+    # A second recorder of the same monitor with the client library'"'"'s own
+    # buffer settings: where both lose samples, the server or the feeder lost them.
+    parec -d speakers.monitor --raw --format=s16le --rate=44100 --channels=2 >"$root/witness.raw" &
+    witness=$!
     LD_LIBRARY_PATH=$bin "$bin/vestrel" --record "$root/take.mp3" --device speakers.monitor \
         --bitrate 128 --for "${secs}s" --quiet 2>"$root/vestrel.log"
     status=$?
-    kill "${busy[@]}" $feeder 2>/dev/null
+    kill "${busy[@]}" $feeder $witness 2>/dev/null
     wait 2>/dev/null
     echo "server=${VESTREL_SOUND:-pulseaudio} seconds=$secs status=$status load=$(nproc)_busy_loops"
     echo "take: $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$root/take.mp3") s"
     python3 "$here/clicks.py" count "$root/take.mp3"
+    ffmpeg -v error -f s16le -ar 44100 -ac 2 -i "$root/witness.raw" "$root/witness.wav"
+    echo "witness (parec): $(python3 "$here/clicks.py" count "$root/witness.wav")"
     echo "feeder_underruns=$(grep -ci underrun "$root/pacat.log")"
     echo "program_dropped: $(grep -i "lost\|dropped" "$root/vestrel.log" || echo none)"
 ' "$here" "$build" "$secs"
