@@ -3,7 +3,7 @@
 #include "platform/Accessibility.h"
 #include "platform/WindowPlacement.h"
 #include "ui/DialogTemplate.h"
-#include "ui/ShownText.h"
+#include "platform/ShownText.h"
 
 #include <wx/app.h>
 #include <wx/artprov.h>

@@ -1,7 +1,7 @@
 #include "tests/gui/GuiHarness.h"
 
 #include "app/CorvaneApp.h"
-#include "controls/AboutDlg.h"
+#include "ui/AboutDlg.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
 #include "tests/support/TestSupport.h"
