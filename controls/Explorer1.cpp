@@ -2,8 +2,8 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/GlDrivers.h"
-#include "platform/WebSandbox.h"
 #include "platform/ShownText.h"
+#include "platform/WebSandbox.h"
 
 #include <wx/textctrl.h>
 #include <wx/utils.h>

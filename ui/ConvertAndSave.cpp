@@ -1,7 +1,7 @@
 #include "ui/ConvertAndSave.h"
 
-#include "convert/ConvertSettings.h"
 #include "controls/Ocx1.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Paths.h"
 #include "recorder/Encoder.h"
 #include "ui/CompletionBox.h"

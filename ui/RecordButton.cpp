@@ -1,8 +1,8 @@
 // The Record/Stop button of the main dialog, and what the window does
 // with the recording engine's reports.
 #include "recorder/RecordControl.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/Announce.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/StatusRow.h"

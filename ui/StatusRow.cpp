@@ -4,11 +4,11 @@
 #include "convert/ConvertJob.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
+#include "platform/ShownText.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "ui/Announce.h"
 #include "ui/Resource.h"
-#include "platform/ShownText.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>

@@ -1,17 +1,17 @@
 // The main window, its panels and the About box, as built on screen.
 #include "app/CorvaneApp.h"
-#include "convert/ConvertSettings.h"
-#include "ui/AboutDlg.h"
 #include "controls/LevelMeter.h"
-#include "ui/OptionsDialog.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Paths.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/TestSupport.h"
+#include "ui/AboutDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
 #include "ui/StatusRow.h"
 
@@ -334,7 +334,8 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     EnableControls(dlg.get(), true, true);
     dlg->BitrateList()->SetFocus();
     Pump(50);
-    EnableControls(dlg.get(), false, true); // the focused list goes grey: Record/Stop takes the keys
+    EnableControls(dlg.get(), false,
+                   true); // the focused list goes grey: Record/Stop takes the keys
     EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1));
     std::thread([w = dlg.get()] { EnableControls(w, false, false); }).join();
     Pump(100);

@@ -2,9 +2,9 @@
 // the real ffmpeg.
 #include "app/CorvaneApp.h"
 #include "convert/ConvertSettings.h"
-#include "ui/OptionsDialog.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/TestSupport.h"
+#include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
 
 #include <gtest/gtest.h>
