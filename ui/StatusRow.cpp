@@ -4,12 +4,11 @@
 #include "convert/ConvertJob.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
+#include "platform/ShownText.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "ui/Announce.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/Resource.h"
-#include "ui/ShownText.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -110,7 +109,7 @@ std::string SelectedSource(wxChoice* list) {
     return source;
 }
 
-CStatusRow::CStatusRow(CCorvaneDlg* dlg)
+CStatusRow::CStatusRow(wxWindow* dlg)
     : m_dlg(dlg), m_pause(static_cast<wxButton*>(dlg->FindWindow(IDC_PAUSE))),
       m_text(static_cast<wxStaticText*>(dlg->FindWindow(IDC_TAKE_STATUS))),
       m_meter(static_cast<CLevelMeter*>(dlg->FindWindow(IDC_LEVEL_METER))), m_timer(this) {
@@ -366,7 +365,7 @@ void CStatusRow::OnSourcesChanged() {
         return;
     }
     m_sourcesChanged = false;
-    wxChoice* list = m_dlg->DeviceList();
+    auto* list = static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST));
     // After a server restart the device chosen before is kept where it
     // still exists.
     std::string keep = SelectedSource(list);
@@ -392,7 +391,8 @@ void CStatusRow::OnSourcesChanged() {
 void CStatusRow::OnServerLost() {
     // Whatever empties the list meanwhile, the choice comes back with the
     // server.
-    const std::string chosen = SelectedSource(m_dlg->DeviceList());
+    const std::string chosen =
+        SelectedSource(static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST)));
     if (!chosen.empty()) {
         m_sourceBeforeLoss = chosen;
     }
