@@ -89,8 +89,7 @@ struct DeviceWatcher::Impl {
         retryMs = std::min(retryMs * 2, kLongestRetryMs);
     }
 
-    static void OnRetry(pa_mainloop_api* api, pa_time_event* e, const timeval* /*tv*/,
-                        void* self) {
+    static void OnRetry(pa_mainloop_api* api, pa_time_event* e, const timeval* /*tv*/, void* self) {
         auto* d = static_cast<Impl*>(self);
         api->time_free(e);
         d->retry = nullptr;
@@ -99,7 +98,8 @@ struct DeviceWatcher::Impl {
 
     void Ready() {
         pa_context_set_subscribe_callback(context, &Impl::OnEvent, this);
-        pa_operation* op = pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SOURCE, nullptr, nullptr);
+        pa_operation* op =
+            pa_context_subscribe(context, PA_SUBSCRIPTION_MASK_SOURCE, nullptr, nullptr);
         if (op == nullptr) {
             pa_context_disconnect(context); // the state callback retries
             return;

@@ -395,11 +395,13 @@ class Device {
     void ReportLoss() {
         std::lock_guard<std::mutex> lk(m_);
         if (droppedBytes_ > 0) {
-            std::fprintf(stderr, "vestrel: %llu bytes of audio were lost: no capture buffer was free\n",
+            std::fprintf(stderr,
+                         "vestrel: %llu bytes of audio were lost: no capture buffer was free\n",
                          static_cast<unsigned long long>(droppedBytes_));
         }
         if (overflows_ > 0) {
-            std::fprintf(stderr, "vestrel: the sound server dropped audio of the recording %u times\n",
+            std::fprintf(stderr,
+                         "vestrel: the sound server dropped audio of the recording %u times\n",
                          overflows_.load());
         }
         droppedBytes_ = 0;
@@ -437,7 +439,9 @@ class Device {
         }
     }
 
-    static void OnOverflow(pa_stream* /*s*/, void* self) { ++static_cast<Device*>(self)->overflows_; }
+    static void OnOverflow(pa_stream* /*s*/, void* self) {
+        ++static_cast<Device*>(self)->overflows_;
+    }
 
     static void OnRead(pa_stream* /*s*/, size_t /*nbytes*/, void* self) {
         static_cast<Device*>(self)->DrainLocked();
