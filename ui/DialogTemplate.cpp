@@ -3,10 +3,10 @@
 #include "platform/WindowPlacement.h"
 
 #include "ui/Resource.h"
-#include "ui/ShownText.h"
 
 #include "controls/LevelMeter.h"
 #include "platform/Accessibility.h"
+#include "platform/ShownText.h"
 #include "platform/TextColours.h"
 
 #include <wx/brush.h>

@@ -1,8 +1,8 @@
 #include "ui/MessageBox.h"
 
 #include "platform/Paths.h"
+#include "platform/ShownText.h"
 #include "platform/TextColours.h"
-#include "ui/ShownText.h"
 
 #include <wx/app.h>
 #include <wx/filedlg.h>

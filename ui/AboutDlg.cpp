@@ -1,10 +1,11 @@
-#include "controls/AboutDlg.h"
+#include "ui/AboutDlg.h"
 
 #include "convert/ConvertJob.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Accessibility.h"
 #include "platform/Paths.h"
 #include "platform/Spawn.h"
-#include "ui/CorvaneDlg.h"
+#include "ui/AppIcons.h"
 #include "ui/DialogTemplate.h"
 #include "ui/FocusRing.h"
 #include "ui/MessageBox.h"
@@ -24,13 +25,13 @@
 namespace {
 
 // The ffmpeg Convert and Save runs, with the folder it was found in, and
-// its version ("5.1.8-0+deb12u1"); empty when there is none. Asked once.
+// its version ("5.1.8-0+deb12u1"); empty when there is none.
 struct FoundConverter {
     std::string path, version;
 };
 
 FoundConverter FindFfmpeg() {
-    std::string path = FindConverter(wxString(), nullptr);
+    std::string path = FindConverter(g_szConverterDir, nullptr);
     if (path.find('/') == std::string::npos) {
         const char* dirs = std::getenv("PATH");
         std::string found;
@@ -58,7 +59,7 @@ FoundConverter FindFfmpeg() {
 }
 
 wxString FfmpegLine(wxWindow* line) {
-    static const FoundConverter found = FindFfmpeg();
+    const FoundConverter found = FindFfmpeg();
     if (found.path.empty()) {
         return _("No ffmpeg was found beside the program or on PATH: Convert and Save needs one.");
     }
