@@ -347,8 +347,8 @@ bool SetApplicationName(const char* name) {
         // GTK's root answers with the program name (the application id,
         // which the Wayland windows need) whatever name it was given: its
         // answer is replaced, for this one object's class.
-        auto* klass = static_cast<AtkObjectClassHead*>(G_TYPE_INSTANCE_GET_CLASS(
-            root, G_TYPE_OBJECT, AtkObjectClassHead));
+        auto* klass = static_cast<AtkObjectClassHead*>(
+            G_TYPE_INSTANCE_GET_CLASS(root, G_TYPE_OBJECT, AtkObjectClassHead));
         klass->getName = &RootName;
         now = getName(root);
     }

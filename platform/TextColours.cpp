@@ -200,7 +200,8 @@ bool KeepLightTheme() {
         LinkedSymbol<AddForScreen>("gtk_style_context_add_provider_for_screen");
     void* settings = settingsDefault != nullptr ? settingsDefault() : nullptr;
     void* screen = screenDefault != nullptr ? screenDefault() : nullptr;
-    if (getNamed == nullptr || addForScreen == nullptr || settings == nullptr || screen == nullptr) {
+    if (getNamed == nullptr || addForScreen == nullptr || settings == nullptr ||
+        screen == nullptr) {
         return false;
     }
     // The theme as GTK picks it: GTK_THEME ("Adwaita:dark") over the

@@ -66,7 +66,8 @@ wxString FfmpegLine(wxWindow* line) {
     // A long folder is shortened in its middle: the box keeps its size.
     const wxString version = wxString::FromUTF8(found.version);
     const wxString format = _("The ffmpeg found is version %s, at %s.");
-    const int room = line->GetSize().x - line->GetTextExtent(wxString::Format(format, version, "")).x;
+    const int room =
+        line->GetSize().x - line->GetTextExtent(wxString::Format(format, version, "")).x;
     const wxString path = wxControl::Ellipsize(wxString::FromUTF8(found.path), wxClientDC(line),
                                                wxELLIPSIZE_MIDDLE, std::max(room, 1));
     return wxString::Format(format, version, path);

@@ -231,12 +231,11 @@ void NoteTexts(wxWindow* w, const wxString& caption) {
             const wxPoint at = InWindow(child);
             const wxSize has = child->GetSize();
             // An entry scrolls its text: it needs no more room than it has.
-            const wxSize need = dynamic_cast<wxTextCtrl*>(child) != nullptr
-                                    ? has
-                                    : NeededSize(child, true);
-            NoteShownText("layout", wxString::Format("%s\t%d %d %d %d\t%d %d\t%s", caption, at.x,
-                                                     at.y, has.x, has.y, need.x, need.y,
-                                                     label.BeforeFirst('\n')));
+            const wxSize need =
+                dynamic_cast<wxTextCtrl*>(child) != nullptr ? has : NeededSize(child, true);
+            NoteShownText("layout",
+                          wxString::Format("%s\t%d %d %d %d\t%d %d\t%s", caption, at.x, at.y, has.x,
+                                           has.y, need.x, need.y, label.BeforeFirst('\n')));
         }
         NoteTexts(child, caption);
     }

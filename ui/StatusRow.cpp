@@ -223,7 +223,7 @@ wxString CStatusRow::ProgressText() {
     // never does.
     const double length = m_run->Length();
     const double at = std::max(m_progressAt, length > 0 ? std::min(m_run->Position(), length)
-                                                         : m_run->Position());
+                                                        : m_run->Position());
     m_progressAt = at;
     if (length <= 0) {
         return at > 0 ? wxString::Format(_("Converting %s"), FormatTakeTime(at)) : "Converting";
@@ -240,11 +240,10 @@ wxString CStatusRow::ProgressText() {
         dc.SetFont(m_text->GetFont());
         const int need = dc.GetTextExtent(whole(100, length)).x;
         m_progressWhole = need <= m_text->GetSize().x ? 1 : 0;
-        NoteShownText("layout",
-                      wxString::Format("status row\t%d %d %d %d\t%d %d\t%s",
-                                       m_text->GetPosition().x, m_text->GetPosition().y,
-                                       m_text->GetSize().x, m_text->GetSize().y, need,
-                                       m_text->GetCharHeight(), whole(100, length)));
+        NoteShownText("layout", wxString::Format("status row\t%d %d %d %d\t%d %d\t%s",
+                                                 m_text->GetPosition().x, m_text->GetPosition().y,
+                                                 m_text->GetSize().x, m_text->GetSize().y, need,
+                                                 m_text->GetCharHeight(), whole(100, length)));
     }
     const int percent = std::clamp(static_cast<int>(100 * at / length), 0, 100);
     return m_progressWhole == 1 ? whole(percent, at)
