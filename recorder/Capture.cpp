@@ -56,6 +56,10 @@ std::string CaptureFailureReason() {
     return g_failureReason;
 }
 
+bool CaptureWriteFailed() {
+    return g_bWriteFailed.load();
+}
+
 void ClearCaptureFailure() {
     std::lock_guard<std::mutex> lk(g_failureMutex);
     g_failureReason.clear();

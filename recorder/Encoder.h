@@ -5,6 +5,7 @@
 #include "recorder/lame_enc/BladeEnc.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -65,6 +66,9 @@ int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string
 // Makes what was written to the output file durable (see TakeSync); on
 // the recording thread only. false (with `error`) when the disk refused.
 bool SyncOutputFile(std::string* error = nullptr);
+// Bytes the output file's file system still lets it grow by; false when
+// no take is open or the file system does not say. Recording thread only.
+bool OutputSpaceLeft(std::uint64_t* bytes);
 // The syncs of the take now open, or of the last one once it is closed.
 SyncFigures OutputSyncFigures();
 

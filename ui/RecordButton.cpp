@@ -1,8 +1,8 @@
 // The Record/Stop button of the main dialog, and what the window does
 // with the recording engine's reports.
 #include "recorder/RecordControl.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/Announce.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/StatusRow.h"
@@ -32,6 +32,9 @@ class WindowObserver : public RecordObserver {
   public:
     explicit WindowObserver(CCorvaneDlg* dlg) : m_dlg(dlg) {}
     void RecordingStarted() override { EnableControls(false, true); }
+    void DiskAlmostFull(double minutesLeft) override {
+        m_dlg->CallAfter([dlg = m_dlg, minutesLeft] { dlg->OnDiskAlmostFull(minutesLeft); });
+    }
     void RecordingEnded(const TakeEnd& end) override {
         EnableControls(true, true);
         if (!end.failure.empty()) {
@@ -82,6 +85,12 @@ void CCorvaneDlg::OnRecordStop() {
     RecordButton()->SetLabel("Record");
     // The take may have been saved elsewhere when its folder went away.
     m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
+}
+
+void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {
+    if (m_statusRow && RecordButton()->GetLabel() != "Record") {
+        m_statusRow->DiskAlmostFull(minutesLeft);
+    }
 }
 
 void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {

@@ -15,6 +15,7 @@
 #include <wx/choice.h>
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
+#include <wx/translation.h>
 
 #include <sys/stat.h>
 
@@ -34,28 +35,11 @@ std::string SilenceWarningText(const std::string& device) {
     return (kWarningHead + wxString::FromUTF8(device) + kWarningTail).utf8_string();
 }
 
-std::string FormatTakeTime(double seconds) {
-    const long total = seconds > 0 ? std::lround(seconds) : 0;
-    char text[32];
-    if (total >= 3600) {
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
-                      total % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    }
-    return text;
-}
-
-std::string FormatTakeSize(std::uint64_t bytes) {
-    char text[32];
-    if (bytes < 1000) {
-        std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(bytes));
-    } else if (bytes < 1000000) {
-        std::snprintf(text, sizeof text, "%u KB", static_cast<unsigned>((bytes + 500) / 1000));
-    } else {
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    }
-    return text;
+wxString DiskAlmostFullText(double minutesLeft) {
+    const long n = std::max(1L, static_cast<long>(std::floor(minutesLeft)));
+    return wxString::Format(wxPLURAL("Disk almost full: about %ld minute left",
+                                     "Disk almost full: about %ld minutes left", n),
+                            n);
 }
 
 void FillDeviceChoice(wxChoice* list, const std::string& keepSource) {
@@ -166,12 +150,24 @@ void CStatusRow::RecordingEnded() {
     m_meter->Reset();
     m_meter->SetToolTip("Peak level of the input");
     m_tipTenths = kNoTip;
-    const std::uint64_t size = FileSize();
-    ShowText("Last take " + FormatTakeTime(g_qwCapturedBytes.load() / double(kCaptureBufferBytes)) +
-             ", " + FormatTakeSize(size));
+    m_diskWarningUntil = Clock::time_point{};
+    // What the file truly holds, as the engine read it once it was closed.
+    const TakeEnd end = LastTakeEnd();
+    ShowText("Last take " + FormatTakeTime(end.seconds) + ", " + FormatTakeSize(end.bytes));
     if (m_sourcesChanged) {
         OnSourcesChanged(); // held back while the list was greyed
     }
+}
+
+void CStatusRow::DiskAlmostFull(double minutesLeft) {
+    if (!m_recording) {
+        return;
+    }
+    const wxString text = DiskAlmostFullText(minutesLeft);
+    m_diskWarningUntil = Clock::now() + std::chrono::seconds(kDiskWarningSeconds);
+    m_shownTime = TimeShown{}; // the time comes back after it
+    ShowText(text);
+    AnnounceToUser(m_text, text);
 }
 
 void CStatusRow::ConversionStarted(ConvertRun* run) {
@@ -249,6 +245,9 @@ void CStatusRow::OnTick(wxTimerEvent&) {
 
     if (paused || (peak >= 0 && PeakToDb(peak) >= kSilenceDb)) {
         m_lastSound = now;
+    }
+    if (now < m_diskWarningUntil) {
+        return; // the disk's warning keeps the row a while
     }
     if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
         m_shownTime = TimeShown{};
