@@ -165,20 +165,37 @@ bool IsCommandLineTake(pid_t pid) {
 
 std::string BeingRecordedText(const std::string& fileName) {
     const pid_t holder = LockHolder(fileName);
-    char text[4096 + 256];
-    if (holder == 0) {
+    char text[4096 + 512];
+    const std::string proc = "/proc/" + std::to_string(holder);
+    char exe[4096] = {}, self[4096] = {};
+    const bool known = holder != 0 && ::readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
+                       ::readlink("/proc/self/exe", self, sizeof self - 1) > 0;
+    if (known && std::strcmp(exe, self) != 0) {
+        // Not this program: another one holds the file with the same lock.
+        std::string name;
+        std::unique_ptr<std::FILE, FileCloser> comm(std::fopen((proc + "/comm").c_str(), "re"));
+        char buf[64] = {};
+        if (comm && std::fgets(buf, sizeof buf, comm.get()) != nullptr) {
+            name = buf;
+            name.erase(name.find_last_not_of('\n') + 1);
+        }
         std::snprintf(text, sizeof text,
-                      "The file %s is being recorded by another Vestrel. Choose another "
-                      "output file.",
-                      fileName.c_str());
-    } else if (IsCommandLineTake(holder)) {
+                      "The file %s is in use by another program (%s, process %d). Choose "
+                      "another output file.",
+                      fileName.c_str(), name.c_str(), static_cast<int>(holder));
+    } else if (known && IsCommandLineTake(holder)) {
         std::snprintf(text, sizeof text,
                       "The file %s is being recorded by another Vestrel (vestrel --record, "
                       "process %d). Choose another output file.",
                       fileName.c_str(), static_cast<int>(holder));
-    } else {
+    } else if (known) {
         std::snprintf(text, sizeof text,
                       "The file %s is being recorded by another Vestrel window. Choose another "
+                      "output file.",
+                      fileName.c_str());
+    } else {
+        std::snprintf(text, sizeof text,
+                      "The file %s is being recorded by another Vestrel. Choose another "
                       "output file.",
                       fileName.c_str());
     }

@@ -89,15 +89,17 @@ load_source kill_in "Killed Input" "$VESTREL_SESSION_ROOT/kill.fifo" >/dev/null 
 start_cli --record "$HOME/killed.wav" --device kill_in --quiet >"$out" 2>&1
 wait_streams || fail "no recording stream"
 feed_synth 8 "$VESTREL_SESSION_ROOT/kill.fifo" sine 440 vol 0.5 & feeder=$!
+t0=$EPOCHREALTIME
 sleep 1
 vestrel_cli --record "$HOME/./killed.wav" --device kill_in 2>"$err"; rc=$?
 [ $rc = 1 ] && grep -qF "The file $HOME/killed.wav.mp3 is being recorded by another Vestrel (vestrel --record, process $app)." "$err" ||
     fail "a second take of the same file: status $rc, $(cat "$err")"
-sleep 3.5; kill -KILL $app; wait_exit 2>/dev/null; t=4.5
+sleep 3.5; kill -KILL $app; t=$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { print b - a }')
+wait_exit 2>/dev/null
 kill_tree $feeder; wait $feeder
 [ ! -e "$HOME/killed.wav" ] || fail "a take was written under a .wav name"
 d=$(ffmpeg -v error -i "$HOME/killed.wav.mp3" -f s16le - | wc -c | awk '{ print $1 / 176400 }')
-echo "killed at $t s: $d s decode"
+echo "killed at $t s (fed 8 s): $d s decode"
 near "$d" "$t" 2 || fail "the killed take decodes to $d s of $t s fed"
 
 # A source unplugged mid-take: status 1, the take up to then kept.

@@ -24,10 +24,10 @@ press "$wb" Return
 box=$(wait_box Vestrel "$wb") || fail "B's Record was not refused with a box"
 screenshot "$box" "$shots/locked.png"
 grep -A2 "^box	The recording could not be started." "$VESTREL_SESSION_ROOT/shown-b.log" |
-    grep -qx "The file $mp3 is being recorded by another window. Choose another output file." ||
+    grep -qx "The file $mp3 is being recorded by another Vestrel window. Choose another output file." ||
     fail "B's box says: $(grep -A2 '^box' "$VESTREL_SESSION_ROOT/shown-b.log")"
 vestrel_cli --record "$mp3" 2>"$VESTREL_SESSION_ROOT/err"; rc=$?
-[ $rc = 1 ] && grep -q "is being recorded by another window" "$VESTREL_SESSION_ROOT/err" ||
+[ $rc = 1 ] && grep -q "is being recorded by another Vestrel window" "$VESTREL_SESSION_ROOT/err" ||
     fail "--record on A's file: status $rc, $(cat "$VESTREL_SESSION_ROOT/err")"
 [ "$(ls "$trash" | wc -l)" = 1 ] || fail "the Trash holds $(ls "$trash")"
 [ "$(source_outputs)" = 1 ] || fail "another recording stream was opened"
