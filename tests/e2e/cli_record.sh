@@ -155,6 +155,15 @@ if small_disk 1m; then
         fail "no room: $(cat "$err")"
     [ "$(md5sum <"$second")" = "$sum2" ] && [ ! -e "$second~" ] || fail "the earlier take is not back: $(ls "$disk")"
     echo "full disk: $shown (m s), decodes to $decoded s, $size; no room: the earlier file is back"
+
+    # More room: the minutes are counted at the take's own bit rate.
+    small_disk 16m || fail "no second small disk"
+    start_cli --record "$disk/roomy.mp3" --bitrate 256 --for 2s >"$out" 2>"$err"
+    wait_streams || fail "no recording stream on the 16 MB disk"
+    feed_synth 2 "$VESTREL_FIFO_ALPHA" sine 440 vol 0.5 & feeder=$!
+    wait_exit && [ "$rc" = 0 ] || fail "the take on the 16 MB disk: status ${rc:-}, $(cat "$err")"
+    kill_tree $feeder; wait $feeder
+    grep -qx "vestrel: Disk almost full: about 8 minutes left" "$err" || fail "16 MB at 256k: $(cat "$err")"
 else
     echo "not root: the full disk is not tried"
 fi
