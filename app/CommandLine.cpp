@@ -4,6 +4,7 @@
 
 #include <wx/cmdline.h>
 #include <wx/msgout.h>
+#include <wx/translation.h>
 
 #include <cstdio>
 
@@ -50,7 +51,9 @@ std::optional<int> RunWithoutWindow(const wxCmdLineParser& parser) {
     if (parser.Found("list-devices")) {
         for (const char* name : {"record", "device", "bitrate", "for", "quiet"}) {
             if (parser.Found(name)) {
-                std::fprintf(stderr, "vestrel: --list-devices goes alone, not with --%s\n", name);
+                const wxString text =
+                    wxString::Format(_("--list-devices goes alone, not with --%s"), name);
+                std::fprintf(stderr, "vestrel: %s\n", text.utf8_str().data());
                 return 2;
             }
         }

@@ -10,6 +10,8 @@
 #include "ui/StatusRow.h"
 
 #include <glib.h>
+#include <wx/string.h>
+#include <wx/translation.h>
 
 #include <algorithm>
 #include <atomic>
@@ -283,9 +285,10 @@ int RecordFromCommandLine(const RecordOptions& options) {
         const std::string& d = *options.duration;
         seconds = ParseDuration(d);
         if (!seconds && std::count(d.begin(), d.end(), ':') == 1) {
-            return Usage("--for " + d +
-                         " could mean hours or minutes; write it as 1h30m, 90m or 1:30:00 "
-                         "(or 1m30s, 90s)");
+            return Usage(wxString::Format(_("--for %s could mean hours or minutes; write it as "
+                                            "1h30m, 90m or 1:30:00 (or 1m30s, 90s)"),
+                                          wxString::FromUTF8(d))
+                             .utf8_string());
         }
         if (!seconds) {
             return Usage("--for " + d + " is not a duration such as 90s, 45m, 1h30m or 1:30:00");
