@@ -1,18 +1,11 @@
 #include "app/CorvaneApp.h"
 
-#include "app/Settings.h"
-#include "convert/OptionsDialog.h"
 #include "platform/GlDrivers.h"
-#include "ui/CorvaneDlg.h"
 
 #include <wx/image.h>
 
 // Static objects, in the order they come into being.
 const TheAppRef theApp;
-wxString g_szFormat = "mp3";
-wxString g_szBitrate = "128k";
-wxString g_szConverterDir;
-wxWeakRef<COptionsDialog> g_optionsDlg;
 
 CCorvaneApp* TheAppRef::operator->() const {
     return static_cast<CCorvaneApp*>(wxApp::GetInstance());
@@ -44,6 +37,7 @@ int CCorvaneApp::OnRun() {
     // grab would block the modeless Options window and completion boxes.
     // Its destruction ends the main loop.
     auto* dlg = new CCorvaneDlg(); // destroys itself when it closes
+    m_mainDlg = dlg;
     SetTopWindow(dlg);
     dlg->Show();
     wxApp::OnRun();

@@ -1,7 +1,6 @@
 #include "recorder/Capture.h"
 
 #include "recorder/Encoder.h"
-#include "recorder/RecordControl.h"
 
 #include <cerrno>
 #include <chrono>
@@ -54,10 +53,6 @@ std::mutex& CaptureMutex() {
 std::string CaptureFailureReason() {
     std::lock_guard<std::mutex> lk(g_failureMutex);
     return g_failureReason;
-}
-
-bool CaptureWriteFailed() {
-    return g_bWriteFailed.load();
 }
 
 void ClearCaptureFailure() {
@@ -167,6 +162,7 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
             if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile.get()) != 1 ||
                 std::fflush(g_outFile.get()) != 0) {
                 g_bWriteFailed = true;
+                g_bOutputIncomplete = true;
                 Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
             } else {
                 ++g_dwBuffersWritten;

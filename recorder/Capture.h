@@ -35,8 +35,6 @@ extern std::atomic<std::uint32_t> g_dwBuffersWritten;
 // Bytes of PCM handed to the encoder in this recording.
 extern std::atomic<std::uint64_t> g_qwCapturedBytes;
 std::string CaptureFailureReason();
-// Whether a write to the output file failed in this recording.
-bool CaptureWriteFailed();
 void ClearCaptureFailure();
 
 // Opens device `deviceId` (-1: the server's default) with its buffers

@@ -2,7 +2,6 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/Paths.h"
-#include "recorder/Capture.h"
 #include "recorder/TakeSync.h"
 
 #include <cerrno>
@@ -24,6 +23,7 @@ BE_DWORD g_dwMP3BufferSize = 0;
 HBE_STREAM g_hbeStream = 0;
 std::atomic<bool> g_bStreamOpen{false};
 FilePtr g_outFile;
+std::atomic<bool> g_bOutputIncomplete{false};
 
 namespace {
 std::mutex g_loadMutex;
@@ -168,7 +168,8 @@ std::string BeingRecordedText(const std::string& fileName) {
     char text[4096 + 512];
     const std::string proc = "/proc/" + std::to_string(holder);
     char exe[4096] = {}, self[4096] = {};
-    const bool known = holder != 0 && ::readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
+    const bool known = holder != 0 &&
+                       ::readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
                        ::readlink("/proc/self/exe", self, sizeof self - 1) > 0;
     if (known && std::strcmp(exe, self) != 0) {
         // Not this program: another one holds the file with the same lock.
@@ -428,6 +429,7 @@ bool OpenOutputFile(const std::string& fileName, std::string* error) {
         return fail(err);
     }
     g_outFileName = fileName;
+    g_bOutputIncomplete = false;
     g_takeSync.Begin(fileno(g_outFile.get()), fileName);
     return true;
 }
@@ -466,7 +468,7 @@ bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) 
         // gapless. It names every frame encoded: written only when they are
         // all in the file. Through /proc, the open file is the one tagged,
         // also once its name is gone.
-        const bool whole = ok && g_outFile != nullptr && !CaptureWriteFailed();
+        const bool whole = ok && g_outFile != nullptr && !g_bOutputIncomplete;
         if (whole && g_encoder.beWriteInfoTag != nullptr) {
             const std::string self = "/proc/self/fd/" + std::to_string(fileno(g_outFile.get()));
             g_encoder.beWriteInfoTag(g_hbeStream, self.c_str()); // closes the stream

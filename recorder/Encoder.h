@@ -36,6 +36,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 extern FilePtr g_outFile;
+// Set when a write to g_outFile failed: the file lacks frames the encoder
+// made, and gets no Info tag (which would count them). Cleared on open.
+extern std::atomic<bool> g_bOutputIncomplete;
 
 // Loads the library once; 1 when it is loaded with every required entry
 // point. On failure `error` (when given) says why.

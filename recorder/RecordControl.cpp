@@ -15,7 +15,6 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
-#include <deque>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -33,18 +32,11 @@ constexpr auto kPoll = std::chrono::milliseconds(100);
 std::mutex g_wakeMutex;
 std::condition_variable g_wake;
 
-std::mutex g_handlerMutex;
-std::function<void(const std::string&)> g_failureHandler;
 std::thread g_recordThread;
 
-// Each Record starts a new generation; a failure report carries its own,
-// so a late report can tell whether it is about the recording now running.
+// Each Record starts a new generation; a take's end carries its own, so a
+// late report can tell whether it is about the recording now running.
 std::atomic<unsigned> g_generation{0};
-struct PendingReport {
-    unsigned generation;
-    std::string keptAt;
-};
-std::deque<PendingReport> g_reports; // under g_handlerMutex
 
 std::mutex g_observerMutex;
 RecordObserver* g_observer = nullptr; // under g_observerMutex
@@ -57,7 +49,6 @@ template <typename F> void Tell(F&& f) {
 }
 
 std::mutex g_takeMutex;
-std::string g_takePath;
 TakeEnd g_lastEnd; // under g_takeMutex
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -76,20 +67,10 @@ std::string Printf(const char* format, ...) {
     return out;
 }
 
-void SetTakePath(const std::string& path) {
-    std::lock_guard<std::mutex> lk(g_takeMutex);
-    g_takePath = path;
-}
-
 int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
                      const std::string& fileName);
 
 } // namespace
-
-std::string RecordedTakePath() {
-    std::lock_guard<std::mutex> lk(g_takeMutex);
-    return g_takePath;
-}
 
 void SetRecordObserver(RecordObserver* observer) {
     std::lock_guard<std::mutex> lk(g_observerMutex);
@@ -137,30 +118,12 @@ bool IsCurrentTake(unsigned generation) {
     return generation == g_generation.load();
 }
 
-FailureReport TakeFailureReport() {
-    std::lock_guard<std::mutex> lk(g_handlerMutex);
-    FailureReport r;
-    if (g_reports.empty()) {
-        return r;
-    }
-    r.current = g_reports.front().generation == g_generation.load();
-    r.keptAt = std::move(g_reports.front().keptAt);
-    g_reports.pop_front();
-    return r;
-}
-
 unsigned ParseBitrate(const wxString& text) {
     int kbps = 128;
     if (std::sscanf(text.utf8_str().data(), "%d Kbps", &kbps) != 1 || kbps <= 0) {
         kbps = 128;
     }
     return static_cast<unsigned>(kbps);
-}
-
-void SetRecordingFailureHandler(std::function<void(const std::string&)> handler) {
-    std::lock_guard<std::mutex> lk(g_handlerMutex);
-    g_failureHandler = std::move(handler);
-    g_reports.clear(); // reports for an earlier handler are nobody's now
 }
 
 bool StartRecording(const RecordRequest& req, std::string& error) {
@@ -203,7 +166,6 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         }
         return false;
     }
-    SetTakePath(req.fileName);
     g_bRecording = true;
     const unsigned generation = ++g_generation;
     try {
@@ -246,7 +208,7 @@ void StopRecording() {
 }
 
 int RecordThreadProc() {
-    return RecordThreadBody(g_generation.load(), platform::KeptFile{}, RecordedTakePath());
+    return RecordThreadBody(g_generation.load(), platform::KeptFile{}, std::string());
 }
 
 namespace {
@@ -342,7 +304,6 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
         end.keptAt.clear();
         end.bytes = 0;
     }
-    SetTakePath(end.keptAt);
     {
         std::lock_guard<std::mutex> lk(g_takeMutex);
         g_lastEnd = end;
@@ -351,14 +312,6 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
     // Last: the front end's Stop waits for this.
     g_hRecordThread = 0;
     Tell([&](RecordObserver& o) { o.RecordingEnded(end); });
-    if (!failure.empty()) {
-        // Under the lock, so that reports queue in the order of the calls.
-        std::lock_guard<std::mutex> lk(g_handlerMutex);
-        if (g_failureHandler) {
-            g_reports.push_back({generation, end.keptAt});
-            g_failureHandler(failure);
-        }
-    }
     return 0;
 }
 

@@ -1,9 +1,9 @@
 #include "ui/CompletionBox.h"
 
 #include "platform/Accessibility.h"
+#include "platform/ShownText.h"
 #include "platform/WindowPlacement.h"
 #include "ui/DialogTemplate.h"
-#include "ui/ShownText.h"
 
 #include <wx/app.h>
 #include <wx/artprov.h>

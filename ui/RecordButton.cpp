@@ -11,6 +11,9 @@
 #include <wx/choice.h>
 #include <wx/textctrl.h>
 
+#include <mutex>
+#include <string>
+
 namespace {
 
 RecordRequest ReadRequest(CCorvaneDlg& dlg) {
@@ -31,19 +34,32 @@ RecordRequest ReadRequest(CCorvaneDlg& dlg) {
 class WindowObserver : public RecordObserver {
   public:
     explicit WindowObserver(CCorvaneDlg* dlg) : m_dlg(dlg) {}
-    void RecordingStarted() override { EnableControls(false, true); }
+    void RecordingStarted() override { EnableControls(m_dlg, false, true); }
     void DiskAlmostFull(double minutesLeft) override {
         m_dlg->CallAfter([dlg = m_dlg, minutesLeft] { dlg->OnDiskAlmostFull(minutesLeft); });
     }
     void RecordingEnded(const TakeEnd& end) override {
-        EnableControls(true, true);
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_keptAt = end.keptAt;
+        }
+        EnableControls(m_dlg, true, true);
         if (!end.failure.empty()) {
             m_dlg->CallAfter([dlg = m_dlg, end] { dlg->OnRecordingFailed(end); });
         }
     }
+    // Where the last take is: its file, or where it was saved when its
+    // folder went away ("" when it was lost). Told before StopRecording
+    // returns.
+    std::string KeptAt() const {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        return m_keptAt;
+    }
 
   private:
     CCorvaneDlg* m_dlg;
+    mutable std::mutex m_mutex;
+    std::string m_keptAt;
 };
 
 std::unique_ptr<WindowObserver> g_windowObserver;
@@ -84,7 +100,8 @@ void CCorvaneDlg::OnRecordStop() {
     }
     RecordButton()->SetLabel("Record");
     // The take may have been saved elsewhere when its folder went away.
-    m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
+    m_player.put_URL(
+        wxString::FromUTF8(g_windowObserver ? g_windowObserver->KeptAt() : std::string()));
 }
 
 void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {

@@ -4,12 +4,11 @@
 #include "convert/ConvertJob.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
+#include "platform/ShownText.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "ui/Announce.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/Resource.h"
-#include "ui/ShownText.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -93,7 +92,7 @@ std::string SelectedSource(wxChoice* list) {
     return source;
 }
 
-CStatusRow::CStatusRow(CCorvaneDlg* dlg)
+CStatusRow::CStatusRow(wxWindow* dlg)
     : m_dlg(dlg), m_pause(static_cast<wxButton*>(dlg->FindWindow(IDC_PAUSE))),
       m_text(static_cast<wxStaticText*>(dlg->FindWindow(IDC_TAKE_STATUS))),
       m_meter(static_cast<CLevelMeter*>(dlg->FindWindow(IDC_LEVEL_METER))), m_timer(this) {
@@ -356,7 +355,7 @@ void CStatusRow::OnSourcesChanged() {
         return;
     }
     m_sourcesChanged = false;
-    wxChoice* list = m_dlg->DeviceList();
+    auto* list = static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST));
     FillDeviceChoice(list, SelectedSource(list));
     wxString items;
     for (unsigned i = 0; i < list->GetCount(); ++i) {

@@ -16,12 +16,12 @@
 #include <memory>
 #include <string>
 
-class CCorvaneDlg;
 class ConvertRun;
 class CLevelMeter;
 class wxButton;
 class wxChoice;
 class wxStaticText;
+class wxWindow;
 namespace wavein {
 class DeviceWatcher;
 }
@@ -50,7 +50,8 @@ class CStatusRow : public wxEvtHandler {
     static constexpr double kSilenceDb = ::kSilenceDb;
     static constexpr double kSilenceSeconds = ::kSilenceSeconds;
 
-    explicit CStatusRow(CCorvaneDlg* dlg);
+    // The row of the main dialog `dlg`, whose device list it keeps in step.
+    explicit CStatusRow(wxWindow* dlg);
     ~CStatusRow() override;
 
     // Record has started the recording of `file` from `device`.
@@ -81,7 +82,7 @@ class CStatusRow : public wxEvtHandler {
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
 
-    CCorvaneDlg* m_dlg;
+    wxWindow* m_dlg;
     wxButton* m_pause;
     wxStaticText* m_text;
     CLevelMeter* m_meter;
