@@ -44,7 +44,9 @@ wait_exit || fail "B did not end"
 app=$a
 wait $feeder
 press "$wa" Return
-wait_latest status "^Last take 0:0[56]" 3 >/dev/null || fail "A's take: $(grep '^status' "$VESTREL_SHOWN_LOG" | tail -1)"
+# A clocked source (PipeWire) records on until Stop, which comes later
+# when B was slow: the sound in it is checked below.
+wait_latest status "^Last take 0:(0[5-9]|1[0-9])" 3 >/dev/null || fail "A's take: $(grep '^status' "$VESTREL_SHOWN_LOG" | tail -1)"
 s=$(audible_of "$mp3"); f=$(tone_of "$mp3")
 echo "A kept $s s of sound at $f Hz"
 awk -v s="$s" -v f="$f" 'BEGIN { exit !(s > 4.5 && s < 5.6 && f > 950 && f < 1050) }' ||
