@@ -89,11 +89,11 @@ double TakeFileSeconds(const std::string& path) {
     long long trimmed = 0; // the encoder's delay and padding, from the Info frame
     int rate = 0;
     bool first = true;
-    long at = 0;
     unsigned char frame[2048];
     for (;;) {
         unsigned char h[4];
-        if (std::fseek(in.get(), at, SEEK_SET) != 0 || std::fread(h, 1, 4, in.get()) != 4) {
+        // Frame after frame: the file is read once, front to back.
+        if (std::fread(h, 1, 4, in.get()) != 4) {
             break;
         }
         Frame f;
@@ -110,12 +110,12 @@ double TakeFileSeconds(const std::string& path) {
             std::fread(frame + 4, 1, want, in.get()) != want) {
             break;
         }
-        at += f.bytes;
         rate = f.rate;
         if (first) {
             first = false;
             const unsigned char* tag = frame + 4 + f.sideInfo;
-            if (std::memcmp(tag, "Info", 4) == 0 || std::memcmp(tag, "Xing", 4) == 0) {
+            const bool room = 4 + f.sideInfo + 8 <= f.bytes;
+            if (room && (std::memcmp(tag, "Info", 4) == 0 || std::memcmp(tag, "Xing", 4) == 0)) {
                 // Flags: frames, bytes, table of contents, quality.
                 const int flags = tag[7];
                 const int lameAt = 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) +
