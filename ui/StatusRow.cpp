@@ -13,6 +13,7 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
+#include <wx/intl.h>
 #include <wx/stattext.h>
 #include <wx/translation.h>
 
@@ -100,7 +101,15 @@ CStatusRow::CStatusRow(wxWindow* dlg)
     Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
     m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
     m_meter->SetToolTip("Peak level of the input");
-    m_watcher = std::make_unique<wavein::DeviceWatcher>([this] {
+    m_watcher = std::make_unique<wavein::DeviceWatcher>([this](wavein::DeviceWatcher::Change c) {
+        using Change = wavein::DeviceWatcher::Change;
+        if (c == Change::ServerLost) {
+            CallAfter([this] { OnServerLost(); });
+            return;
+        }
+        if (c == Change::ServerBack) {
+            m_serverBack = true;
+        }
         // Many events can come at once (a card with several sources): one
         // refresh for all of them.
         if (!m_changeQueued.exchange(true)) {
@@ -356,7 +365,16 @@ void CStatusRow::OnSourcesChanged() {
     }
     m_sourcesChanged = false;
     auto* list = static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST));
-    FillDeviceChoice(list, SelectedSource(list));
+    // After a server restart the device chosen before is kept where it
+    // still exists.
+    std::string keep = SelectedSource(list);
+    if (keep.empty()) {
+        keep = m_sourceBeforeLoss;
+    }
+    FillDeviceChoice(list, keep);
+    if (list->GetCount() > 0) {
+        m_sourceBeforeLoss.clear();
+    }
     wxString items;
     for (unsigned i = 0; i < list->GetCount(); ++i) {
         items += (i > 0 ? " | " : "") +
@@ -364,4 +382,17 @@ void CStatusRow::OnSourcesChanged() {
                  list->GetString(i);
     }
     NoteShownText("devices", items);
+    if (m_serverBack.exchange(false)) {
+        ShowText(_("The sound server is back."));
+    }
+}
+
+void CStatusRow::OnServerLost() {
+    // Whatever empties the list meanwhile, the choice comes back with the
+    // server.
+    const std::string chosen =
+        SelectedSource(static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST)));
+    if (!chosen.empty()) {
+        m_sourceBeforeLoss = chosen;
+    }
 }

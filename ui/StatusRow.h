@@ -81,6 +81,7 @@ class CStatusRow : public wxEvtHandler {
     wxString FittedWarning() const;
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
+    void OnServerLost();
 
     wxWindow* m_dlg;
     wxButton* m_pause;
@@ -116,5 +117,7 @@ class CStatusRow : public wxEvtHandler {
     int m_progressLines = 0; // 1 or 2 once measured
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
+    std::atomic<bool> m_serverBack{false}; // said once, with the refilled list
+    std::string m_sourceBeforeLoss;
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;
 };
