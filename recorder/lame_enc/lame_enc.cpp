@@ -79,7 +79,7 @@ int OwnTagFrame(const Stream& s, unsigned char* out) {
 
 // Fills the kept frame `f` with the Info tag: the frame count and the LAME
 // extension's encoder delay and padding, which players trim.
-void FillOwnTag(const Stream& s, unsigned char* f) {
+[[maybe_unused]] void FillOwnTag(const Stream& s, unsigned char* f) {
     const bool mpeg1 = s.outRate >= 32000;
     const int sideInfo = mpeg1 ? (s.channels == 1 ? 17 : 32) : (s.channels == 1 ? 9 : 17);
     unsigned char* t = f + 4 + sideInfo;
