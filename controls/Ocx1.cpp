@@ -75,7 +75,7 @@ void PlayerPanel::Arrange() {
     SetSizer(row);
 }
 
-void PlayerPanel::SetURL(const wxString& path) {
+void PlayerPanel::SetURL(const wxString& path, bool autoStart) {
     if (m_media == nullptr) {
         m_url = path;
         return;
@@ -98,6 +98,7 @@ void PlayerPanel::SetURL(const wxString& path) {
     m_url = path;
     m_loaded = false;
     m_stopped = false;
+    m_autoStart = autoStart;
     m_length = 0;
     m_media->Load(path);
     UpdateControls();
@@ -110,8 +111,10 @@ void PlayerPanel::OnLoaded(wxMediaEvent& /*e*/) {
     m_loaded = true;
     m_stopped = false;
     m_media->SetVolume(m_volume->GetValue() / 100.0); // takes effect only once loaded
-    m_media->Play();                                  // autoStart
-    StartTimer();
+    if (m_autoStart) {
+        m_media->Play();
+    }
+    StartTimer(); // also shows the length once the backend knows it
     UpdateControls();
 }
 
@@ -230,8 +233,8 @@ void COcx1::Attach(wxWindow* control) {
     m_panel = dynamic_cast<PlayerPanel*>(control);
 }
 
-void COcx1::put_URL(const wxString& url) {
+void COcx1::put_URL(const wxString& url, bool autoStart) {
     if (m_panel) {
-        m_panel->SetURL(url);
+        m_panel->SetURL(url, autoStart);
     }
 }

@@ -33,4 +33,5 @@ class CConvertAndSave {
 
     CCorvaneDlg& m_dlg;
     std::unique_ptr<ConvertRun> m_run;
+    wxString m_playerHad; // the take the player held, loaded again at the end
 };

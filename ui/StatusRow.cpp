@@ -1,6 +1,7 @@
 #include "ui/StatusRow.h"
 
 #include "controls/LevelMeter.h"
+#include "platform/Accessibility.h"
 #include "convert/ConvertJob.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
@@ -306,6 +307,11 @@ void CStatusRow::ShowText(const wxString& text) {
     // always fit, are not measured every second.)
     const bool warning = text.StartsWith(kWarningHead);
     const wxString label = warning ? FittedWarning() : text;
+    // A screen reader reads the whole sentence, on one line, whatever the
+    // row has room for (named before the label changes, which it hears).
+    wxString whole = text;
+    whole.Replace("\n", " ");
+    platform::SetAccessibleName(m_text, whole);
     m_text->SetLabel(label);
     if (warning) {
         m_text->SetToolTip(text);
@@ -344,9 +350,11 @@ wxString CStatusRow::FittedWarning() const {
             break;
         }
     }
-    // Else the name is shortened, the question whole on the second line.
+    // Else the name is shortened in its middle (its start and its end tell
+    // devices apart), the question whole on the second line.
     const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
-    return kWarningHead + wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_END, std::max(room, 1)) +
+    return kWarningHead +
+           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) +
            ":\n" + kWarningTail.Mid(2);
 }
 
