@@ -4,6 +4,7 @@
 #include "ui/ShownText.h"
 
 #include <wx/button.h>
+#include <wx/filefn.h>
 #include <wx/mediactrl.h>
 #include <wx/sizer.h>
 #include <wx/slider.h>
@@ -85,6 +86,9 @@ void PlayerPanel::SetURL(const wxString& path, bool autoStart) {
         if (!m_url.empty() || m_loaded) {
             m_media->Stop();
         }
+        if (m_length > 0) {
+            m_known = {m_url, wxFileModificationTime(m_url), m_length};
+        }
         m_url.clear();
         m_loaded = false;
         m_stopped = false;
@@ -99,7 +103,11 @@ void PlayerPanel::SetURL(const wxString& path, bool autoStart) {
     m_loaded = false;
     m_stopped = false;
     m_autoStart = autoStart;
-    m_length = 0;
+    // GStreamer tells a file's length only once it plays: the same file
+    // loaded again, unchanged, without playing shows the length it had.
+    m_length = !autoStart && path == m_known.url && wxFileModificationTime(path) == m_known.modified
+                   ? m_known.length
+                   : 0;
     m_media->Load(path);
     UpdateControls();
 }

@@ -52,6 +52,11 @@ class PlayerPanel : public wxPanel {
     bool m_stopped = false;    // by Stop, until Play
     bool m_autoStart = true;   // plays the file once it is loaded
     wxFileOffset m_length = 0; // ms, the last length the backend knew
+    struct Known {
+        wxString url;
+        time_t modified = 0;
+        wxFileOffset length = 0;
+    } m_known; // the last file let go of, and its length
     wxString m_shown;          // what UpdateControls last noted
 };
 

@@ -76,7 +76,7 @@ b=$(wait_other_window Vestrel "$w") || fail "no completion box"
 centred_over "$w" "$b" || fail "the completion box is not centred over the main window"
 # The player has the take again once the conversion is over, not playing.
 wait_latest player '^Play	0:00 / 0:0[2-4]	0$' 3 >/dev/null ||
-    fail "the player after the conversion: $(grep '^player' "$VESTREL_SHOWN_LOG" | tail -1)"
+    fail "the player after the conversion: $(grep "^player" "$VESTREL_SHOWN_LOG" | tail -4)"
 sleep 0.5
 screenshot "$b" "$shots/completion-box.png"
 # The main window takes clicks beside the box: Help, whose box has no
