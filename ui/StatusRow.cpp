@@ -312,7 +312,7 @@ void CStatusRow::ShowText(const wxString& text) {
     wxString whole = text;
     whole.Replace("\n", " ");
     platform::SetAccessibleName(m_text, whole);
-    m_text->SetLabel(label);
+    m_text->SetLabelText(label); // a name with & in it shown as it is
     if (warning) {
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
@@ -350,12 +350,32 @@ wxString CStatusRow::FittedWarning() const {
             break;
         }
     }
-    // Else the name is shortened in its middle (its start and its end tell
-    // devices apart), the question whole on the second line.
+    // Else the name is shortened in its middle, across both lines: its
+    // start after "No sound from", its end before the question.
+    const wxString dots = "...";
+    const size_t n = m_device.length();
+    size_t front = 0;
+    while (front < n && fits(kWarningHead + m_device.Left(front + 1))) {
+        ++front;
+    }
+    size_t back = 0;
+    while (front + back < n && fits(dots + m_device.Right(back + 1) + kWarningTail)) {
+        ++back;
+    }
+    if (front + back == n && fits(m_device.Mid(front) + kWarningTail)) {
+        return kWarningHead + m_device.Left(front) + "\n" + m_device.Mid(front) + kWarningTail;
+    }
+    if (front > 0 && back > 0) {
+        return kWarningHead + m_device.Left(front) + "\n" + dots +
+               m_device.Right(back).Strip(wxString::leading) +
+               kWarningTail;
+    }
+    // A row too narrow for that: the name shortened on one line, the
+    // question on the next.
     const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
     return kWarningHead +
-           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) +
-           ":\n" + kWarningTail.Mid(2);
+           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) + ":\n" +
+           kWarningTail.Mid(2);
 }
 
 void CStatusRow::OnSourcesChanged() {
