@@ -56,8 +56,8 @@ class PlayerPanel : public wxPanel {
         wxString url;
         time_t modified = 0;
         wxFileOffset length = 0;
-    } m_known; // the last file let go of, and its length
-    wxString m_shown;          // what UpdateControls last noted
+    } m_known;        // the last file let go of, and its length
+    wxString m_shown; // what UpdateControls last noted
 };
 
 class COcx1 {

@@ -1,8 +1,8 @@
 #include "ui/StatusRow.h"
 
 #include "controls/LevelMeter.h"
-#include "platform/Accessibility.h"
 #include "convert/ConvertJob.h"
+#include "platform/Accessibility.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
 #include "platform/WaveIn.h"
@@ -367,8 +367,7 @@ wxString CStatusRow::FittedWarning() const {
     }
     if (front > 0 && back > 0) {
         return kWarningHead + m_device.Left(front) + "\n" + dots +
-               m_device.Right(back).Strip(wxString::leading) +
-               kWarningTail;
+               m_device.Right(back).Strip(wxString::leading) + kWarningTail;
     }
     // A row too narrow for that: the name shortened on one line, the
     // question on the next.
