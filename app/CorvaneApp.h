@@ -2,11 +2,10 @@
 // until that dialog is gone, then the process ends.
 #pragma once
 
+#include "ui/CorvaneDlg.h"
+
 #include <wx/app.h>
 #include <wx/weakref.h>
-
-class CCorvaneDlg;
-class COptionsDialog;
 
 class CCorvaneApp : public wxApp {
   public:
@@ -14,12 +13,11 @@ class CCorvaneApp : public wxApp {
     bool OnInit() override;
     int OnRun() override;
 
-    // The main dialog while it exists; workers reach the window through it.
-    CCorvaneDlg* GetMainDialog() const { return m_mainDlg; }
-    void SetMainDialog(CCorvaneDlg* dlg) { m_mainDlg = dlg; }
+    // The main dialog while it exists.
+    CCorvaneDlg* GetMainDialog() const { return m_mainDlg.get(); }
 
   private:
-    CCorvaneDlg* m_mainDlg = nullptr;
+    wxWeakRef<CCorvaneDlg> m_mainDlg;
 };
 
 // wxWidgets owns the one application object; `theApp` reaches it.
@@ -28,7 +26,3 @@ struct TheAppRef {
     CCorvaneApp& operator*() const;
 };
 extern const TheAppRef theApp;
-
-// The one Options dialog. Its window is created hidden by the main dialog
-// and belongs to it; the reference clears itself when the window goes.
-extern wxWeakRef<COptionsDialog> g_optionsDlg;

@@ -247,15 +247,18 @@ int RecordFromCommandLine(const RecordOptions& options) {
         return Usage("--record needs a file name");
     }
 
-    // SIGINT and SIGTERM are taken by this thread's wait: blocked before
-    // any other thread starts, so that every thread inherits the mask.
+    // SIGINT, SIGTERM and SIGHUP (the terminal closed) are taken by this
+    // thread's wait: blocked before any other thread starts, so that every
+    // thread inherits the mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     // An ignored signal is dropped, never pending: a shell starts its
-    // background commands with SIGINT ignored.
+    // background commands with SIGINT ignored (and nohup with SIGHUP, which
+    // then stays ignored).
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
@@ -308,7 +311,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
-        if (sig == SIGINT || sig == SIGTERM || observer.Ended()) {
+        if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP || observer.Ended()) {
             break;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -345,6 +348,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
     // INT) must not cut that short and turn a kept take into a failure.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
     StopRecording();
     SetRecordObserver(nullptr);
     if (live) {

@@ -2,6 +2,7 @@
 #include "app/CorvaneApp.h"
 #include "platform/AppIdentity.h"
 #include "platform/GlDrivers.h"
+#include "platform/WebSandbox.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
         return *status;
     }
     platform::SkipToolkitGlProbe();
+    platform::TurnOffWebJit();
     platform::SetApplicationId();
     return wxEntry(argc, argv);
 }

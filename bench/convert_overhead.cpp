@@ -4,8 +4,8 @@
 // same ffmpeg words directly with the same progress report read to its end.
 //   convert_overhead [minutes]       (inside tests/env/session.sh)
 #include "app/CorvaneApp.h"
-#include "app/Settings.h"
 #include "convert/ConvertJob.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Spawn.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/TestSupport.h"

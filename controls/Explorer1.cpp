@@ -2,9 +2,8 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/GlDrivers.h"
+#include "platform/ShownText.h"
 #include "platform/WebSandbox.h"
-#include "ui/MessageBox.h"
-#include "ui/ShownText.h"
 
 #include <wx/textctrl.h>
 #include <wx/utils.h>
@@ -277,8 +276,10 @@ void CExplorer1::OpenOutside(const wxString& url) {
     }
     // Not from within WebKit's signal: a box there would run a nested loop.
     // (A call pending for a view that is gone is dropped with it.)
-    m_view->CallAfter([view = m_view.get(), url] {
-        OpenInBrowserOrSay(wxGetTopLevelParent(view), "The page " + url, url);
+    m_view->CallAfter([this, url] {
+        if (m_onOpenOutside) {
+            m_onOpenOutside(url);
+        }
     });
 }
 

@@ -8,6 +8,8 @@
 #include <wx/string.h>
 #include <wx/weakref.h>
 
+#include <functional>
+
 class wxTextCtrl;
 class wxWindow;
 class wxWebView;
@@ -32,6 +34,11 @@ class CExplorer1 {
     // for it.
     wxString CurrentURL() const;
     bool ShowsLocalPage() const { return m_local; }
+    // Who opens a link the user follows out of the panel (the owner opens
+    // it in the desktop's browser and says so if it can't).
+    void OnOpenOutside(std::function<void(const wxString& url)> open) {
+        m_onOpenOutside = std::move(open);
+    }
 
   private:
     // WebKit's decide-policy signal (gboolean handler(WebKitWebView*,
@@ -51,6 +58,7 @@ class CExplorer1 {
     wxString m_home;
     bool m_local = false;
     unsigned long m_policyHandler = 0;
+    std::function<void(const wxString&)> m_onOpenOutside;
 };
 
 // The local page: name, version, what the program does, and why `address`

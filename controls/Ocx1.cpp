@@ -1,7 +1,7 @@
 #include "controls/Ocx1.h"
 
 #include "platform/Accessibility.h"
-#include "ui/ShownText.h"
+#include "platform/ShownText.h"
 
 #include <wx/button.h>
 #include <wx/filefn.h>
@@ -34,7 +34,8 @@ PlayerPanel::PlayerPanel(wxWindow* parent, int id)
     m_volume =
         new wxSlider(this, wxID_ANY, kDefaultVolume, 0, 100, wxDefaultPosition, wxSize(70, -1));
     m_volume->SetToolTip("Volume");
-    CreateMedia();
+    // The media backend (a GStreamer pipeline, megabytes of it) is made
+    // when the first take is loaded, not for a window that may never play.
     Arrange();
     // Named apart from Record/Stop beside them; the time names no slider.
     platform::SetAccessibleName(m_stop, "Stop playback");
@@ -77,6 +78,10 @@ void PlayerPanel::Arrange() {
 }
 
 void PlayerPanel::SetURL(const wxString& path, bool autoStart) {
+    if (m_media == nullptr && !m_mediaTried && !path.empty()) {
+        m_mediaTried = true;
+        CreateMedia();
+    }
     if (m_media == nullptr) {
         m_url = path;
         return;

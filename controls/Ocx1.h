@@ -17,7 +17,10 @@ class PlayerPanel : public wxPanel {
   public:
     PlayerPanel(wxWindow* parent, int id);
 
-    bool HasMedia() const { return m_media != nullptr; }
+    // Whether it can play: true until making the media backend, at the
+    // first take loaded, has failed.
+    bool HasMedia() const { return m_media != nullptr || !m_mediaTried; }
+    bool MediaCreated() const { return m_media != nullptr; }
     // Loads `path` and, with `autoStart`, plays it as soon as it is loaded;
     // "" stops and lets go of whatever was loaded, so no file stays open.
     void SetURL(const wxString& path, bool autoStart = true);
@@ -48,6 +51,7 @@ class PlayerPanel : public wxPanel {
     wxTimer m_timer;
     int m_quietTicks = 0; // ticks in a row without playing
     wxString m_url;
+    bool m_mediaTried = false;
     bool m_loaded = false;
     bool m_stopped = false;    // by Stop, until Play
     bool m_autoStart = true;   // plays the file once it is loaded

@@ -1,5 +1,7 @@
 #include "convert/ConvertJob.h"
 
+#include "convert/ConvertSettings.h"
+
 #include "platform/Paths.h"
 
 #include <poll.h>
@@ -15,6 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+
+ConvertSettings g_convertSettings;
+wxString& g_szFormat = g_convertSettings.format;
+wxString& g_szBitrate = g_convertSettings.bitrate;
+wxString& g_szConverterDir = g_convertSettings.converterDir;
 
 wxString BuildCommandLine(const wxString& converterDir, const wxString& recorded,
                           const wxString& bitrate, const wxString& format, const wxString& target) {

@@ -44,4 +44,8 @@ std::string WebSandboxProblem() {
     return problem;
 }
 
+void TurnOffWebJit() {
+    setenv("JSC_useJIT", "0", 1);
+}
+
 } // namespace platform

@@ -16,4 +16,10 @@ bool WebSandboxWanted();
 // try in the background then read a freed copy of it.
 std::string WebSandboxProblem();
 
+// Turns off the JavaScript JIT in WebKit's processes (they inherit the
+// environment): the panel shows one information page, and without the
+// JIT's executable memory the web process is smaller and harder to
+// exploit. Call before any thread starts: it changes the environment.
+void TurnOffWebJit();
+
 } // namespace platform

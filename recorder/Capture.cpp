@@ -1,7 +1,6 @@
 #include "recorder/Capture.h"
 
 #include "recorder/Encoder.h"
-#include "recorder/RecordControl.h"
 
 #include <cerrno>
 #include <chrono>

@@ -13,7 +13,6 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -30,18 +29,11 @@ constexpr auto kPoll = std::chrono::milliseconds(100);
 std::mutex g_wakeMutex;
 std::condition_variable g_wake;
 
-std::mutex g_handlerMutex;
-std::function<void(const std::string&)> g_failureHandler;
 std::thread g_recordThread;
 
-// Each Record starts a new generation; a failure report carries its own,
-// so a late report can tell whether it is about the recording now running.
+// Each Record starts a new generation; a take's end carries its own, so a
+// late report can tell whether it is about the recording now running.
 std::atomic<unsigned> g_generation{0};
-struct PendingReport {
-    unsigned generation;
-    std::string keptAt;
-};
-std::deque<PendingReport> g_reports; // under g_handlerMutex
 
 std::mutex g_observerMutex;
 RecordObserver* g_observer = nullptr; // under g_observerMutex
@@ -53,22 +45,9 @@ template <typename F> void Tell(F&& f) {
     }
 }
 
-std::mutex g_takeMutex;
-std::string g_takePath;
-
-void SetTakePath(const std::string& path) {
-    std::lock_guard<std::mutex> lk(g_takeMutex);
-    g_takePath = path;
-}
-
 int RecordThreadBody(unsigned generation);
 
 } // namespace
-
-std::string RecordedTakePath() {
-    std::lock_guard<std::mutex> lk(g_takeMutex);
-    return g_takePath;
-}
 
 void SetRecordObserver(RecordObserver* observer) {
     std::lock_guard<std::mutex> lk(g_observerMutex);
@@ -89,30 +68,12 @@ bool IsCurrentTake(unsigned generation) {
     return generation == g_generation.load();
 }
 
-FailureReport TakeFailureReport() {
-    std::lock_guard<std::mutex> lk(g_handlerMutex);
-    FailureReport r;
-    if (g_reports.empty()) {
-        return r;
-    }
-    r.current = g_reports.front().generation == g_generation.load();
-    r.keptAt = std::move(g_reports.front().keptAt);
-    g_reports.pop_front();
-    return r;
-}
-
 unsigned ParseBitrate(const wxString& text) {
     int kbps = 128;
     if (std::sscanf(text.utf8_str().data(), "%d Kbps", &kbps) != 1 || kbps <= 0) {
         kbps = 128;
     }
     return static_cast<unsigned>(kbps);
-}
-
-void SetRecordingFailureHandler(std::function<void(const std::string&)> handler) {
-    std::lock_guard<std::mutex> lk(g_handlerMutex);
-    g_failureHandler = std::move(handler);
-    g_reports.clear(); // reports for an earlier handler are nobody's now
 }
 
 bool StartRecording(const RecordRequest& req, std::string& error) {
@@ -155,7 +116,6 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         }
         return false;
     }
-    SetTakePath(req.fileName);
     g_bRecording = true;
     const unsigned generation = ++g_generation;
     try {
@@ -257,19 +217,9 @@ int RecordThreadBody(unsigned generation) {
     if (failure.empty() && rescued) {
         failure = kFileRemoved;
     }
-    SetTakePath(keptAt);
-
     // Last: the front end's Stop waits for this.
     g_hRecordThread = 0;
     Tell([&](RecordObserver& o) { o.RecordingEnded(TakeEnd{failure, keptAt, generation}); });
-    if (!failure.empty()) {
-        // Under the lock, so that reports queue in the order of the calls.
-        std::lock_guard<std::mutex> lk(g_handlerMutex);
-        if (g_failureHandler) {
-            g_reports.push_back({generation, keptAt});
-            g_failureHandler(failure);
-        }
-    }
     return 0;
 }
 

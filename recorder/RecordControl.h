@@ -4,7 +4,6 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <pthread.h>
 #include <string>
 
@@ -33,25 +32,6 @@ bool StartRecording(const RecordRequest& req, std::string& error);
 
 // Clears the flag and waits (100 ms polls) until the thread is done.
 void StopRecording();
-
-// Called on the recording thread when a recording ended by itself (device
-// lost, disk full): the reason, after everything was closed.
-void SetRecordingFailureHandler(std::function<void(const std::string&)> handler);
-
-// Where the last recording's take is once it has ended: its file name, or
-// where it was saved when its folder went away ("" when it was lost).
-std::string RecordedTakePath();
-
-// What the failure handler's call is about, taken by the one who handles
-// it, in the order of the calls. `current` is true when it is about the
-// recording started last: a report that arrives after a Stop and a new
-// Record must leave the new recording running. `keptAt` is where that
-// recording's take is ("" when it could not be saved).
-struct FailureReport {
-    bool current = false;
-    std::string keptAt;
-};
-FailureReport TakeFailureReport();
 
 // The thread body: starts the device and keeps the recording going until
 // the flag drops or the capture fails, then closes everything.

@@ -2,7 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/DesktopNotification.h"
-#include "ui/ShownText.h"
+#include "platform/ShownText.h"
 
 #include <wx/toplevel.h>
 

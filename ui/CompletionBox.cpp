@@ -1,10 +1,10 @@
 #include "ui/CompletionBox.h"
 
 #include "platform/Accessibility.h"
+#include "platform/ShownText.h"
 #include "platform/WindowPlacement.h"
 #include "ui/DialogTemplate.h"
 #include "ui/KeyGuard.h"
-#include "ui/ShownText.h"
 
 #include <wx/app.h>
 #include <wx/artprov.h>

@@ -1,11 +1,10 @@
 #include "ui/ConvertAndSave.h"
 
-#include "app/CorvaneApp.h"
-#include "app/Settings.h"
+#include "controls/Ocx1.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Paths.h"
 #include "recorder/Encoder.h"
 #include "ui/CompletionBox.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
@@ -14,6 +13,7 @@
 #include <wx/app.h>
 #include <wx/filename.h>
 #include <wx/textctrl.h>
+#include <wx/toplevel.h>
 
 #include <unistd.h>
 
@@ -47,7 +47,8 @@ wxString CompletionText(const ConvertOutcome& o) {
     return text;
 }
 
-CConvertAndSave::CConvertAndSave(CCorvaneDlg& dlg) : m_dlg(dlg) {}
+CConvertAndSave::CConvertAndSave(wxTopLevelWindow& dlg, COcx1& player, CStatusRow* row)
+    : m_dlg(dlg), m_player(player), m_row(row) {}
 
 CConvertAndSave::~CConvertAndSave() {
     m_run.reset(); // cancels a running conversion and waits for its end
@@ -57,7 +58,8 @@ void CConvertAndSave::OnConvert() {
     const wxString format = g_szFormat;
     const wxString defaultExt = "." + format;
     const wxString filter = format + " Files|*." + format;
-    const wxString recorded = m_dlg.OutputFileBox()->GetValue();
+    const auto* box = static_cast<wxTextCtrl*>(m_dlg.FindWindow(IDC_OUTPUT_FILE));
+    const wxString recorded = box != nullptr ? box->GetValue() : wxString();
 
     if (!platform::IsReadableFile(recorded.utf8_string())) {
         ShowMessageBox(&m_dlg, "Please record a file first.", "Vestrel", wxOK | wxICON_INFORMATION);
@@ -112,25 +114,20 @@ void CConvertAndSave::OnConvert() {
     unlink(job.target.c_str()); // an empty file is all that can be left here
     // The player lets go of the take while ffmpeg reads it, and has it
     // back once the conversion ends.
-    m_playerHad = m_dlg.Player().get_URL();
-    m_dlg.Player().put_URL(wxString());
+    m_playerHad = m_player.get_URL();
+    m_player.put_URL(wxString());
     // Disabled here, before the worker exists, so a quick second press
     // can't start a second conversion.
-    EnableControls(false, false);
+    EnableControls(&m_dlg, false, false);
     m_dlg.SetTitle("Saving...");
-    m_run = std::make_unique<ConvertRun>(std::move(job), [](const ConvertOutcome& outcome) {
-        // On the worker: the window hears of it on the GUI thread, if it
-        // is still there.
-        if (wxTheApp != nullptr) {
-            wxTheApp->CallAfter([outcome] {
-                if (CCorvaneDlg* dlg = theApp->GetMainDialog()) {
-                    dlg->Conversion().OnFinished(outcome);
-                }
-            });
-        }
+    m_run = std::make_unique<ConvertRun>(std::move(job), [this](const ConvertOutcome& outcome) {
+        // On the worker: the window hears of it on the GUI thread. The
+        // worker is joined before the window goes, and what is queued to
+        // the window goes with it.
+        m_dlg.CallAfter([this, outcome] { OnFinished(outcome); });
     });
-    if (CStatusRow* row = m_dlg.StatusRow()) {
-        row->ConversionStarted(m_run.get());
+    if (m_row != nullptr) {
+        m_row->ConversionStarted(m_run.get());
     }
 }
 
@@ -140,8 +137,8 @@ void CConvertAndSave::CancelAndWait() {
     }
     m_run->Cancel();
     m_run.reset(); // waits for the worker: ffmpeg is gone, the files are back
-    if (CStatusRow* row = m_dlg.StatusRow()) {
-        row->ConversionEnded("Conversion cancelled");
+    if (m_row != nullptr) {
+        m_row->ConversionEnded("Conversion cancelled");
     }
 }
 
@@ -151,14 +148,14 @@ void CConvertAndSave::OnFinished(const ConvertOutcome& outcome) {
     }
     m_run.reset();
     const bool cancelled = outcome.kind == ConvertOutcome::Kind::Cancelled;
-    if (CStatusRow* row = m_dlg.StatusRow()) {
-        row->ConversionEnded(cancelled ? "Conversion cancelled" : "");
+    if (m_row != nullptr) {
+        m_row->ConversionEnded(cancelled ? "Conversion cancelled" : "");
     }
-    SetMainCaption("Vestrel");
-    EnableControls(true, false);
+    m_dlg.SetTitle("Vestrel");
+    EnableControls(&m_dlg, true, false);
     if (!m_playerHad.empty()) {
         // Not played at once: the completion box is being read out.
-        m_dlg.Player().put_URL(m_playerHad, false);
+        m_player.put_URL(m_playerHad, false);
         m_playerHad.clear();
     }
     // The focus goes back to the button that started it, never to

@@ -7,7 +7,9 @@
 
 #include <memory>
 
-class CCorvaneDlg;
+class COcx1;
+class CStatusRow;
+class wxTopLevelWindow;
 
 // The completion box's text: the outcome, then for a converted file its
 // name and what it holds ("AAC, 288 kb/s, 10:00, 21.6 MB"), why the chosen
@@ -16,7 +18,9 @@ wxString CompletionText(const ConvertOutcome& outcome);
 
 class CConvertAndSave {
   public:
-    explicit CConvertAndSave(CCorvaneDlg& dlg);
+    // Runs in the main dialog `dlg`, whose player lets go of the take while
+    // ffmpeg reads it, and whose status row (if any) follows the progress.
+    CConvertAndSave(wxTopLevelWindow& dlg, COcx1& player, CStatusRow* row);
     ~CConvertAndSave();
     CConvertAndSave(const CConvertAndSave&) = delete;
     CConvertAndSave& operator=(const CConvertAndSave&) = delete;
@@ -31,7 +35,9 @@ class CConvertAndSave {
   private:
     void OnFinished(const ConvertOutcome& outcome);
 
-    CCorvaneDlg& m_dlg;
+    wxTopLevelWindow& m_dlg;
+    COcx1& m_player;
+    CStatusRow* m_row;
     std::unique_ptr<ConvertRun> m_run;
     wxString m_playerHad; // the take the player held, loaded again at the end
 };

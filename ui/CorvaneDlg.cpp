@@ -1,21 +1,23 @@
 #include "ui/CorvaneDlg.h"
 
-#include "app/CorvaneApp.h"
-#include "controls/AboutDlg.h"
-#include "convert/OptionsDialog.h"
 #include "platform/Paths.h"
 #include "platform/WaveIn.h"
 #include "platform/WindowPlacement.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
+#include "ui/AboutDlg.h"
+#include "ui/AppIcons.h"
 #include "ui/ConvertAndSave.h"
 #include "ui/DialogTemplate.h"
+#include "ui/FocusOrder.h"
 #include "ui/FocusRing.h"
 #include "ui/KeyGuard.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
 #include "ui/StatusRow.h"
 
+#include <wx/app.h>
 #include <wx/brush.h>
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -51,24 +53,10 @@ wxString InfoPageURL() {
     return url;
 }
 
-wxIconBundle LoadAppIcons() {
-    wxIconBundle icons;
-    const std::vector<std::string> dirs = platform::IconDirs();
-    for (const int px : {16, 24, 32, 48, 64, 128, 256, 512}) {
-        const std::string path = platform::FindIn(
-            dirs, wxString::Format("%dx%d/apps/%s.png", px, px, platform::kAppId).ToStdString());
-        if (!path.empty()) {
-            icons.AddIcon(wxString::FromUTF8(path), wxBITMAP_TYPE_PNG);
-        }
-    }
-    return icons;
-}
-
 CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
     const auto& t = ui::MainDialogTemplate();
     Create(nullptr, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
-    theApp->SetMainDialog(this);
     m_scale = ui::BuildDialog(this, t, [](wxWindow* parent, const ui::ControlTemplate& c) {
         if (c.id == IDC_PLAYER) {
             return COcx1::CreateControl(parent, c.id);
@@ -103,9 +91,6 @@ CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
 
 CCorvaneDlg::~CCorvaneDlg() {
     WatchRecordings(false);
-    if (theApp->GetMainDialog() == this) {
-        theApp->SetMainDialog(nullptr);
-    }
     // Closing the main dialog ends the program, whatever else is open.
     if (wxTheApp != nullptr) {
         wxTheApp->ExitMainLoop();
@@ -118,6 +103,8 @@ void CCorvaneDlg::DoDataExchange() {
 }
 
 bool CCorvaneDlg::OnInitDialog() {
+    m_browser.OnOpenOutside(
+        [this](const wxString& url) { OpenInBrowserOrSay(this, "The page " + url, url); });
     m_browser.Navigate(InfoPageURL());
     // The About entry lives in the context menu (see MakeContextMenu).
     SetIcons(m_hIcon);
@@ -137,7 +124,7 @@ bool CCorvaneDlg::OnInitDialog() {
     g_hCaptureMutex = std::make_unique<std::mutex>();
     m_modalKeyGuard = GuardKeysAfterModalBoxes();
     m_statusRow = std::make_unique<CStatusRow>(this);
-    m_convert = std::make_unique<CConvertAndSave>(*this);
+    m_convert = std::make_unique<CConvertAndSave>(*this, m_player, m_statusRow.get());
     RecordButton()->SetFocus();
     return true;
 }
@@ -318,86 +305,16 @@ void CCorvaneDlg::EndProgram() {
     }
 }
 
-namespace {
-
-bool IsLive(const wxWindow* w) {
-    return w->IsShownOnScreen() && w->IsEnabled() && w->CanAcceptFocusFromKeyboard();
-}
-
-void AddTabStops(wxWindow* w, bool whole, std::vector<wxWindow*>& out) {
-    if (whole || w->GetChildren().empty()) {
-        out.push_back(w);
-        return;
-    }
-    for (wxWindow* child : w->GetChildren()) {
-        if (!child->IsTopLevel()) {
-            AddTabStops(child, false, out);
-        }
-    }
-}
-
-} // namespace
-
 std::vector<wxWindow*> CCorvaneDlg::TabStops() const {
-    std::vector<wxWindow*> out;
-    for (const auto& c : ui::MainDialogTemplate().controls) {
-        if (!c.tabStop) {
-            continue;
-        }
-        if (wxWindow* w = FindWindow(c.id)) {
-            AddTabStops(w, c.id == IDC_BROWSER, out); // the web view's insides are WebKit's
-        }
-    }
-    return out;
+    return ui::TabStops(this);
 }
 
 void CCorvaneDlg::MoveFocus(bool forward) {
-    const std::vector<wxWindow*> stops = TabStops();
-    if (stops.empty()) {
-        return;
-    }
-    const int n = static_cast<int>(stops.size());
-    // Where the focus is: the stop that is it or holds it (WebKit focuses
-    // widgets of its own inside the web view).
-    int at = -1;
-    for (wxWindow* f = FindFocus(); f != nullptr && at < 0 && f != this; f = f->GetParent()) {
-        for (int i = 0; i < n; ++i) {
-            if (stops[static_cast<size_t>(i)] == f) {
-                at = i;
-            }
-        }
-    }
-    if (at < 0) {
-        at = forward ? n - 1 : 0;
-    }
-    for (int k = 1; k <= n; ++k) {
-        const int i = ((at + (forward ? k : -k)) % n + n) % n;
-        wxWindow* w = stops[static_cast<size_t>(i)];
-        if (IsLive(w)) {
-            w->SetFocus();
-            return;
-        }
-    }
+    ui::MoveFocus(this, forward);
 }
 
 void CCorvaneDlg::KeepFocusLive(bool toRecord) {
-    wxWindow* focus = FindFocus();
-    const bool here = focus != nullptr && wxGetTopLevelParent(focus) == this;
-    if (here && IsLive(focus) && !(toRecord && RecordButton()->IsEnabled())) {
-        return;
-    }
-    // Also when another window is active: what this dialog had focused may
-    // be greyed now, and GTK would give it back with no keys working.
-    if (RecordButton()->IsEnabled()) {
-        RecordButton()->SetFocus();
-        return;
-    }
-    for (wxWindow* w : TabStops()) {
-        if (IsLive(w)) {
-            w->SetFocus();
-            return;
-        }
-    }
+    ui::KeepFocusLive(this, toRecord);
 }
 
 wxButton* CCorvaneDlg::RecordButton() const {

@@ -107,6 +107,3 @@ class CCorvaneDlg : public wxDialog {
     CStatusRow* StatusRow() const { return m_statusRow.get(); }
     CConvertAndSave& Conversion() { return *m_convert; }
 };
-
-// The application's icons at 16, 24, 32 and 48 px.
-wxIconBundle LoadAppIcons();

@@ -1,7 +1,7 @@
 #include "ui/MessageBox.h"
 
 #include "platform/Paths.h"
-#include "ui/ShownText.h"
+#include "platform/ShownText.h"
 
 #include <wx/app.h>
 #include <wx/filedlg.h>

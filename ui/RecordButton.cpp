@@ -1,8 +1,8 @@
 // The Record/Stop button of the main dialog, and what the window does
 // with the recording engine's reports.
 #include "recorder/RecordControl.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/Announce.h"
+#include "ui/CorvaneDlg.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
 #include "ui/StatusRow.h"
@@ -10,6 +10,9 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/textctrl.h>
+
+#include <mutex>
+#include <string>
 
 namespace {
 
@@ -31,16 +34,29 @@ RecordRequest ReadRequest(CCorvaneDlg& dlg) {
 class WindowObserver : public RecordObserver {
   public:
     explicit WindowObserver(CCorvaneDlg* dlg) : m_dlg(dlg) {}
-    void RecordingStarted() override { EnableControls(false, true); }
+    void RecordingStarted() override { EnableControls(m_dlg, false, true); }
     void RecordingEnded(const TakeEnd& end) override {
-        EnableControls(true, true);
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_keptAt = end.keptAt;
+        }
+        EnableControls(m_dlg, true, true);
         if (!end.failure.empty()) {
             m_dlg->CallAfter([dlg = m_dlg, end] { dlg->OnRecordingFailed(end); });
         }
     }
+    // Where the last take is: its file, or where it was saved when its
+    // folder went away ("" when it was lost). Told before StopRecording
+    // returns.
+    std::string KeptAt() const {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        return m_keptAt;
+    }
 
   private:
     CCorvaneDlg* m_dlg;
+    mutable std::mutex m_mutex;
+    std::string m_keptAt;
 };
 
 std::unique_ptr<WindowObserver> g_windowObserver;
@@ -81,7 +97,8 @@ void CCorvaneDlg::OnRecordStop() {
     }
     RecordButton()->SetLabel("Record");
     // The take may have been saved elsewhere when its folder went away.
-    m_player.put_URL(wxString::FromUTF8(RecordedTakePath()));
+    m_player.put_URL(
+        wxString::FromUTF8(g_windowObserver ? g_windowObserver->KeptAt() : std::string()));
 }
 
 void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {

@@ -5,16 +5,16 @@
 #include "platform/Accessibility.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
+#include "platform/ShownText.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "ui/Announce.h"
-#include "ui/CorvaneDlg.h"
 #include "ui/Resource.h"
-#include "ui/ShownText.h"
 
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
+#include <wx/intl.h>
 #include <wx/stattext.h>
 
 #include <sys/stat.h>
@@ -110,7 +110,7 @@ std::string SelectedSource(wxChoice* list) {
     return source;
 }
 
-CStatusRow::CStatusRow(CCorvaneDlg* dlg)
+CStatusRow::CStatusRow(wxWindow* dlg)
     : m_dlg(dlg), m_pause(static_cast<wxButton*>(dlg->FindWindow(IDC_PAUSE))),
       m_text(static_cast<wxStaticText*>(dlg->FindWindow(IDC_TAKE_STATUS))),
       m_meter(static_cast<CLevelMeter*>(dlg->FindWindow(IDC_LEVEL_METER))), m_timer(this) {
@@ -118,7 +118,15 @@ CStatusRow::CStatusRow(CCorvaneDlg* dlg)
     Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
     m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
     m_meter->SetToolTip("Peak level of the input");
-    m_watcher = std::make_unique<wavein::DeviceWatcher>([this] {
+    m_watcher = std::make_unique<wavein::DeviceWatcher>([this](wavein::DeviceWatcher::Change c) {
+        using Change = wavein::DeviceWatcher::Change;
+        if (c == Change::ServerLost) {
+            CallAfter([this] { OnServerLost(); });
+            return;
+        }
+        if (c == Change::ServerBack) {
+            m_serverBack = true;
+        }
         // Many events can come at once (a card with several sources): one
         // refresh for all of them.
         if (!m_changeQueued.exchange(true)) {
@@ -384,8 +392,17 @@ void CStatusRow::OnSourcesChanged() {
         return;
     }
     m_sourcesChanged = false;
-    wxChoice* list = m_dlg->DeviceList();
-    FillDeviceChoice(list, SelectedSource(list));
+    auto* list = static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST));
+    // After a server restart the device chosen before is kept where it
+    // still exists.
+    std::string keep = SelectedSource(list);
+    if (keep.empty()) {
+        keep = m_sourceBeforeLoss;
+    }
+    FillDeviceChoice(list, keep);
+    if (list->GetCount() > 0) {
+        m_sourceBeforeLoss.clear();
+    }
     wxString items;
     for (unsigned i = 0; i < list->GetCount(); ++i) {
         items += (i > 0 ? " | " : "") +
@@ -393,4 +410,17 @@ void CStatusRow::OnSourcesChanged() {
                  list->GetString(i);
     }
     NoteShownText("devices", items);
+    if (m_serverBack.exchange(false)) {
+        ShowText(_("The sound server is back."));
+    }
+}
+
+void CStatusRow::OnServerLost() {
+    // Whatever empties the list meanwhile, the choice comes back with the
+    // server.
+    const std::string chosen =
+        SelectedSource(static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST)));
+    if (!chosen.empty()) {
+        m_sourceBeforeLoss = chosen;
+    }
 }

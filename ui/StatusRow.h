@@ -14,12 +14,12 @@
 #include <memory>
 #include <string>
 
-class CCorvaneDlg;
 class ConvertRun;
 class CLevelMeter;
 class wxButton;
 class wxChoice;
 class wxStaticText;
+class wxWindow;
 namespace wavein {
 class DeviceWatcher;
 }
@@ -49,7 +49,8 @@ class CStatusRow : public wxEvtHandler {
     static constexpr double kSilenceDb = ::kSilenceDb;
     static constexpr double kSilenceSeconds = ::kSilenceSeconds;
 
-    explicit CStatusRow(CCorvaneDlg* dlg);
+    // The row of the main dialog `dlg`, whose device list it keeps in step.
+    explicit CStatusRow(wxWindow* dlg);
     ~CStatusRow() override;
 
     // Record has started the recording of `file` from `device`.
@@ -76,8 +77,9 @@ class CStatusRow : public wxEvtHandler {
     wxString FittedWarning() const;
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
+    void OnServerLost();
 
-    CCorvaneDlg* m_dlg;
+    wxWindow* m_dlg;
     wxButton* m_pause;
     wxStaticText* m_text;
     CLevelMeter* m_meter;
@@ -109,5 +111,7 @@ class CStatusRow : public wxEvtHandler {
     int m_progressLines = 0; // 1 or 2 once measured
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
+    std::atomic<bool> m_serverBack{false}; // said once, with the refilled list
+    std::string m_sourceBeforeLoss;
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;
 };

@@ -79,6 +79,19 @@ d=$(ffmpeg -v error -i "$HOME/killed.mp3" -f s16le - | wc -c | awk '{ print $1 /
 echo "killed at $t s: $d s decode"
 near "$d" "$t" 2 || fail "the killed take decodes to $d s of $t s fed"
 
+# A closed terminal (SIGHUP) finishes the take as Ctrl+C does: status 0,
+# the end line, the take whole.
+drain_fifo "$VESTREL_SESSION_ROOT/kill.fifo"
+start_cli --record "$HOME/hup.mp3" --device kill_in >"$out" 2>"$err"
+wait_streams || fail "no recording stream"
+feed_synth 5 "$VESTREL_SESSION_ROOT/kill.fifo" sine 440 vol 0.5 & feeder=$!
+sleep 2; kill -HUP $app
+wait_exit || fail "SIGHUP did not end the take"
+kill_tree $feeder; wait $feeder
+a=$(audible_of "$HOME/hup.mp3"); echo "SIGHUP at 2 s: status $rc, $a s kept; $(cat "$out")"
+[ "$rc" = 0 ] && grep -q "^$HOME/hup.mp3: 0:0[1-3], [0-9]* KB\$" "$out" || fail "SIGHUP: status $rc, $(cat "$out" "$err")"
+near "$a" 2 0.45 || fail "the SIGHUP take holds $a s of about 2"
+
 # A source unplugged mid-take: status 1, the take up to then kept.
 mod=$(load_source gone_in "Gone Input" "$VESTREL_SESSION_ROOT/gone.fifo") || fail "no source loaded"
 start_cli --record "$HOME/gone.mp3" --device "Gone Input" >"$out" 2>"$err"

@@ -435,6 +435,15 @@ wait_streams() { # [count]
     return 1
 }
 
+# Empties FIFO $1 of what a killed feeder wrote and nobody read.
+drain_fifo() { # fifo
+    python3 -c "import os, sys
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NONBLOCK)
+try:
+    while os.read(fd, 65536): pass
+except BlockingIOError: pass" "$1"
+}
+
 # Ends process $1 and everything it started (a feeder's sox and dd, which
 # would go on writing stale audio into their FIFO).
 kill_tree() { # pid

@@ -1,10 +1,10 @@
 #include "tests/gui/GuiHarness.h"
 
 #include "app/CorvaneApp.h"
-#include "controls/AboutDlg.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
 #include "tests/support/TestSupport.h"
+#include "ui/AboutDlg.h"
 
 #include <wx/app.h>
 #include <wx/button.h>

@@ -1,17 +1,17 @@
 // The main window, its panels and the About box, as built on screen.
 #include "app/CorvaneApp.h"
-#include "app/Settings.h"
-#include "controls/AboutDlg.h"
 #include "controls/LevelMeter.h"
-#include "convert/OptionsDialog.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Paths.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/TestSupport.h"
+#include "ui/AboutDlg.h"
 #include "ui/DialogTemplate.h"
 #include "ui/EnableControls.h"
 #include "ui/MessageBox.h"
+#include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
 #include "ui/StatusRow.h"
 
@@ -322,7 +322,7 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     MainDialogFixture dlg;
     const int all[] = {1002, 1004, 1006, 4, 3, 1000, 1003};
     EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled()); // nothing to pause yet
-    std::thread([] { EnableControls(false, true); }).join();
+    std::thread([w = dlg.get()] { EnableControls(w, false, true); }).join();
     Pump(100);
     for (const int id : all) {
         EXPECT_FALSE(dlg.Control(id)->IsEnabled()) << id;
@@ -331,18 +331,19 @@ TEST(EnableControls, FromAWorkerThreadInTheFixedOrder) {
     EXPECT_TRUE(dlg.Control(IDC_PAUSE)->IsEnabled()); // exactly while recording
     EXPECT_TRUE(dlg.Control(1001)->IsEnabled());
     EXPECT_TRUE(dlg.Control(1008)->IsEnabled());
-    EnableControls(true, true);
+    EnableControls(dlg.get(), true, true);
     dlg->BitrateList()->SetFocus();
     Pump(50);
-    EnableControls(false, true); // the focused list goes grey: Record/Stop takes the keys
+    EnableControls(dlg.get(), false,
+                   true); // the focused list goes grey: Record/Stop takes the keys
     EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1));
-    std::thread([] { EnableControls(false, false); }).join();
+    std::thread([w = dlg.get()] { EnableControls(w, false, false); }).join();
     Pump(100);
     EXPECT_FALSE(dlg.Control(1)->IsEnabled());
     EXPECT_FALSE(dlg.Control(IDC_PAUSE)->IsEnabled()); // a conversion has nothing to pause
     // Everything greyed: the keys go to the first live tab stop, the box.
     EXPECT_EQ(wxWindow::FindFocus(), dlg.Control(1001));
-    std::thread([] { EnableControls(true, false); }).join();
+    std::thread([w = dlg.get()] { EnableControls(w, true, false); }).join();
     Pump(100);
     for (const int id : all) {
         EXPECT_TRUE(dlg.Control(id)->IsEnabled()) << id;
@@ -471,7 +472,10 @@ TEST(Player, PathPlaysAndEmptyLetsGoOfTheFile) {
     }
     const std::string file = testsupport::MakeRecording(testsupport::TempDir() + "/play.mp3");
     ASSERT_FALSE(file.empty());
+    player.put_URL("");
+    EXPECT_FALSE(player.panel()->MediaCreated()) << "made before any take was loaded";
     player.put_URL(wxString::FromUTF8(file));
+    EXPECT_TRUE(player.panel()->MediaCreated());
     EXPECT_EQ(player.get_URL(), wxString::FromUTF8(file));
     EXPECT_TRUE(PumpUntil([&] { return player.panel()->IsPlaying(); }, 10s));
     EXPECT_EQ(player.panel()->Volume(), 50);

@@ -1,10 +1,10 @@
 // The Options window and Convert and Save through the main window, with
 // the real ffmpeg.
 #include "app/CorvaneApp.h"
-#include "app/Settings.h"
-#include "convert/OptionsDialog.h"
+#include "convert/ConvertSettings.h"
 #include "tests/gui/GuiHarness.h"
 #include "tests/support/TestSupport.h"
+#include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
 
 #include <gtest/gtest.h>

@@ -23,25 +23,34 @@ constexpr int kAlpha = 1;   // second
 constexpr int kMonitor = 2; // the null output's monitor
 constexpr unsigned kSources = 3;
 
-class FailureWatch {
+// What the engine reports of a take's end: why it ended by itself, and
+// where the take is.
+class FailureWatch : public RecordObserver {
   public:
-    FailureWatch() {
-        SetRecordingFailureHandler([this](const std::string& why) {
-            std::lock_guard<std::mutex> lk(m_);
-            reason_ = why;
-        });
-    }
-    ~FailureWatch() { SetRecordingFailureHandler(nullptr); }
+    FailureWatch() { SetRecordObserver(this); }
+    ~FailureWatch() override { SetRecordObserver(nullptr); }
     FailureWatch(const FailureWatch&) = delete;
     FailureWatch& operator=(const FailureWatch&) = delete;
+    void RecordingEnded(const TakeEnd& end) override {
+        std::lock_guard<std::mutex> lk(m_);
+        if (!end.failure.empty()) {
+            reason_ = end.failure;
+        }
+        keptAt_ = end.keptAt;
+    }
     std::string Reason() {
         std::lock_guard<std::mutex> lk(m_);
         return reason_;
+    }
+    std::string KeptAt() {
+        std::lock_guard<std::mutex> lk(m_);
+        return keptAt_;
     }
 
   private:
     std::mutex m_;
     std::string reason_;
+    std::string keptAt_;
 };
 
 // Also clears the sources, as every recording here starts with fresh audio.
@@ -272,7 +281,7 @@ TEST(CaptureFailure, OutputFolderRemovedMidTakeSavesTheTake) {
         w.Stop();
         StopRecording();
         EXPECT_NE(watch.Reason().find("deleted"), std::string::npos) << watch.Reason();
-        const std::string kept = RecordedTakePath();
+        const std::string kept = watch.KeptAt();
         EXPECT_EQ(kept, back ? file : Env("HOME") + "/lecture (recovered).mp3");
         const double seconds = DecodeMono(kept).size() / 44100.0;
         std::printf("folder removed after %.2f s fed: %.2f s kept in %s\n", fed, seconds,

@@ -1,8 +1,8 @@
-#include "controls/AboutDlg.h"
+#include "ui/AboutDlg.h"
 
 #include "platform/Accessibility.h"
 #include "platform/Paths.h"
-#include "ui/CorvaneDlg.h"
+#include "ui/AppIcons.h"
 #include "ui/DialogTemplate.h"
 #include "ui/FocusRing.h"
 #include "ui/MessageBox.h"

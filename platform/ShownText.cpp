@@ -1,4 +1,4 @@
-#include "ui/ShownText.h"
+#include "platform/ShownText.h"
 
 #include <cstdio>
 #include <cstdlib>

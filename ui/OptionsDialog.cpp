@@ -1,9 +1,9 @@
-#include "convert/OptionsDialog.h"
+#include "ui/OptionsDialog.h"
 
-#include "app/Settings.h"
+#include "convert/ConvertSettings.h"
 #include "platform/Accessibility.h"
 #include "platform/WindowPlacement.h"
-#include "ui/CorvaneDlg.h"
+#include "ui/AppIcons.h"
 #include "ui/DialogTemplate.h"
 #include "ui/KeyGuard.h"
 #include "ui/MessageBox.h"
@@ -12,6 +12,8 @@
 #include <wx/brush.h>
 #include <wx/button.h>
 #include <wx/choice.h>
+
+wxWeakRef<COptionsDialog> g_optionsDlg;
 
 int FindStringPrefix(const wxChoice* list, int start, const wxString& text) {
     const int n = static_cast<int>(list->GetCount());

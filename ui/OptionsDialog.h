@@ -4,6 +4,7 @@
 #pragma once
 
 #include <wx/dialog.h>
+#include <wx/weakref.h>
 
 #include <memory>
 
@@ -34,3 +35,7 @@ class COptionsDialog : public wxDialog {
 int FindStringPrefix(const wxChoice* list, int start, const wxString& text);
 // Selects that item; leaves the selection alone when nothing matches.
 void SelectString(wxChoice* list, int start, const wxString& text);
+
+// The one Options dialog. Its window is created hidden by the main dialog
+// and belongs to it; the reference clears itself when the window goes.
+extern wxWeakRef<COptionsDialog> g_optionsDlg;
