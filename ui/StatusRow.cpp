@@ -2,6 +2,7 @@
 
 #include "controls/LevelMeter.h"
 #include "convert/ConvertJob.h"
+#include "platform/Accessibility.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
 #include "platform/ShownText.h"
@@ -313,7 +314,12 @@ void CStatusRow::ShowText(const wxString& text) {
     // always fit, are not measured every second.)
     const bool warning = text.StartsWith(kWarningHead);
     const wxString label = warning ? FittedWarning() : text;
-    m_text->SetLabel(label);
+    // A screen reader reads the whole sentence, on one line, whatever the
+    // row has room for (named before the label changes, which it hears).
+    wxString whole = text;
+    whole.Replace("\n", " ");
+    platform::SetAccessibleName(m_text, whole);
+    m_text->SetLabelText(label); // a name with & in it shown as it is
     if (warning) {
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
@@ -351,10 +357,31 @@ wxString CStatusRow::FittedWarning() const {
             break;
         }
     }
-    // Else the name is shortened, the question whole on the second line.
+    // Else the name is shortened in its middle, across both lines: its
+    // start after "No sound from", its end before the question.
+    const wxString dots = "...";
+    const size_t n = m_device.length();
+    size_t front = 0;
+    while (front < n && fits(kWarningHead + m_device.Left(front + 1))) {
+        ++front;
+    }
+    size_t back = 0;
+    while (front + back < n && fits(dots + m_device.Right(back + 1) + kWarningTail)) {
+        ++back;
+    }
+    if (front + back == n && fits(m_device.Mid(front) + kWarningTail)) {
+        return kWarningHead + m_device.Left(front) + "\n" + m_device.Mid(front) + kWarningTail;
+    }
+    if (front > 0 && back > 0) {
+        return kWarningHead + m_device.Left(front) + "\n" + dots +
+               m_device.Right(back).Strip(wxString::leading) + kWarningTail;
+    }
+    // A row too narrow for that: the name shortened on one line, the
+    // question on the next.
     const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
-    return kWarningHead + wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_END, std::max(room, 1)) +
-           ":\n" + kWarningTail.Mid(2);
+    return kWarningHead +
+           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) + ":\n" +
+           kWarningTail.Mid(2);
 }
 
 void CStatusRow::OnSourcesChanged() {

@@ -39,10 +39,15 @@ wait_window() {
     return 1
 }
 
+# The program takes no key within 300 ms after a box closed (keys meant for
+# the box): the wait_gone verbs wait that out, as a person does without
+# noticing.
+key_guard() { sleep 0.35; }
+
 # Waits until no visible window has the title $1.
 wait_gone() {
     for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || { key_guard; return 0; }
         sleep 0.1
     done
     return 1
@@ -248,12 +253,23 @@ wait_other_window() { # title known-id...
     return 1
 }
 
+# Whether window $2 opened over window $1: centred across, and its middle
+# in the middle half of $1 down (mutter puts a dialog a third of the way).
+centred_over() { # owner box
+    local mx my mw mh bx by bw bh
+    read -r mx my mw mh < <(window_frame "$1")
+    read -r bx by bw bh < <(window_frame "$2")
+    echo "window at $mx,$my ${mw}x$mh, box at $bx,$by ${bw}x$bh" >&2
+    awk -v d=$(( (bx + bw / 2) - (mx + mw / 2) )) -v w="$mw" 'BEGIN { exit !(d * d <= (w / 10) ^ 2) }' &&
+        [ $((by + bh / 2)) -ge $((my + mh / 4)) ] && [ $((by + bh / 2)) -le $((my + mh * 3 / 4)) ]
+}
+
 # Whether window $1 is still mapped.
 is_visible() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
 
 # Waits until window $1 is no longer mapped, up to $2 seconds.
 wait_gone_id() { # window [seconds, default 5]
-    for _ in $(seq $(( ${2:-5} * 10 ))); do is_visible "$1" || return 0; sleep 0.1; done
+    for _ in $(seq $(( ${2:-5} * 10 ))); do is_visible "$1" || { key_guard; return 0; }; sleep 0.1; done
     return 1
 }
 
