@@ -4,6 +4,7 @@
 #include "platform/ShownText.h"
 
 #include <wx/button.h>
+#include <wx/filefn.h>
 #include <wx/mediactrl.h>
 #include <wx/sizer.h>
 #include <wx/slider.h>
@@ -76,7 +77,7 @@ void PlayerPanel::Arrange() {
     SetSizer(row);
 }
 
-void PlayerPanel::SetURL(const wxString& path) {
+void PlayerPanel::SetURL(const wxString& path, bool autoStart) {
     if (m_media == nullptr && !m_mediaTried && !path.empty()) {
         m_mediaTried = true;
         CreateMedia();
@@ -89,6 +90,9 @@ void PlayerPanel::SetURL(const wxString& path) {
     if (path.empty()) {
         if (!m_url.empty() || m_loaded) {
             m_media->Stop();
+        }
+        if (m_length > 0) {
+            m_known = {m_url, wxFileModificationTime(m_url), m_length};
         }
         m_url.clear();
         m_loaded = false;
@@ -103,7 +107,12 @@ void PlayerPanel::SetURL(const wxString& path) {
     m_url = path;
     m_loaded = false;
     m_stopped = false;
-    m_length = 0;
+    m_autoStart = autoStart;
+    // GStreamer tells a file's length only once it plays: the same file
+    // loaded again, unchanged, without playing shows the length it had.
+    m_length = !autoStart && path == m_known.url && wxFileModificationTime(path) == m_known.modified
+                   ? m_known.length
+                   : 0;
     m_media->Load(path);
     UpdateControls();
 }
@@ -115,8 +124,10 @@ void PlayerPanel::OnLoaded(wxMediaEvent& /*e*/) {
     m_loaded = true;
     m_stopped = false;
     m_media->SetVolume(m_volume->GetValue() / 100.0); // takes effect only once loaded
-    m_media->Play();                                  // autoStart
-    StartTimer();
+    if (m_autoStart) {
+        m_media->Play();
+    }
+    StartTimer(); // also shows the length once the backend knows it
     UpdateControls();
 }
 
@@ -235,8 +246,8 @@ void COcx1::Attach(wxWindow* control) {
     m_panel = dynamic_cast<PlayerPanel*>(control);
 }
 
-void COcx1::put_URL(const wxString& url) {
+void COcx1::put_URL(const wxString& url, bool autoStart) {
     if (m_panel) {
-        m_panel->SetURL(url);
+        m_panel->SetURL(url, autoStart);
     }
 }

@@ -21,9 +21,9 @@ class PlayerPanel : public wxPanel {
     // first take loaded, has failed.
     bool HasMedia() const { return m_media != nullptr || !m_mediaTried; }
     bool MediaCreated() const { return m_media != nullptr; }
-    // Loads `path` and plays it as soon as it is loaded; "" stops and lets
-    // go of whatever was loaded, so no file stays open.
-    void SetURL(const wxString& path);
+    // Loads `path` and, with `autoStart`, plays it as soon as it is loaded;
+    // "" stops and lets go of whatever was loaded, so no file stays open.
+    void SetURL(const wxString& path, bool autoStart = true);
     const wxString& URL() const { return m_url; }
     bool IsPlaying() const;
     int Volume() const; // 0..100
@@ -54,8 +54,14 @@ class PlayerPanel : public wxPanel {
     bool m_mediaTried = false;
     bool m_loaded = false;
     bool m_stopped = false;    // by Stop, until Play
+    bool m_autoStart = true;   // plays the file once it is loaded
     wxFileOffset m_length = 0; // ms, the last length the backend knew
-    wxString m_shown;          // what UpdateControls last noted
+    struct Known {
+        wxString url;
+        time_t modified = 0;
+        wxFileOffset length = 0;
+    } m_known;        // the last file let go of, and its length
+    wxString m_shown; // what UpdateControls last noted
 };
 
 class COcx1 {
@@ -65,7 +71,7 @@ class COcx1 {
 
     void Attach(wxWindow* control);
     bool HasControl() const { return m_panel.get() != nullptr && m_panel->HasMedia(); }
-    void put_URL(const wxString& url);
+    void put_URL(const wxString& url, bool autoStart = true);
     wxString get_URL() const { return m_panel ? m_panel->URL() : wxString(); }
     PlayerPanel* panel() const { return m_panel.get(); }
 

@@ -12,17 +12,6 @@
 
 namespace platform {
 
-void RequestUserPosition(wxTopLevelWindow* window, int x, int y) {
-    // GTK marks a position as the user's only through a geometry string.
-    using ParseGeometry = int (*)(void*, const char*);
-    auto parse = LinkedSymbol<ParseGeometry>("gtk_window_parse_geometry");
-    if (parse == nullptr || window == nullptr || window->GetHandle() == nullptr) {
-        return;
-    }
-    const std::string geometry = "+" + std::to_string(x) + "+" + std::to_string(y);
-    parse(window->GetHandle(), geometry.c_str());
-}
-
 bool OnWayland() {
     return wxGetDisplayInfo().type == wxDisplayWayland;
 }
@@ -57,9 +46,14 @@ void OpenOverOwner(wxTopLevelWindow* box) {
     // frame; GTK draws a second frame only once the compositor has shown
     // the first. So the second paint (asked for by the first) comes after
     // the placement.
+    // (A box shown again, hidden in between, is placed anew: each showing
+    // has its own count, and a count that is done stays done.)
     auto paints = std::make_shared<int>(0);
     box->Bind(wxEVT_PAINT, [box, setModal, paints](wxPaintEvent& e) {
         e.Skip();
+        if (*paints >= 2) {
+            return;
+        }
         if (++*paints == 1) {
             box->CallAfter([box] { box->Refresh(); });
         } else if (*paints == 2) {

@@ -112,6 +112,9 @@ void CConvertAndSave::OnConvert() {
             "The file it replaced was kept as " + wxString::FromUTF8(job.kept.keptAs) + ".";
     }
     unlink(job.target.c_str()); // an empty file is all that can be left here
+    // The player lets go of the take while ffmpeg reads it, and has it
+    // back once the conversion ends.
+    m_playerHad = m_player.get_URL();
     m_player.put_URL(wxString());
     // Disabled here, before the worker exists, so a quick second press
     // can't start a second conversion.
@@ -150,6 +153,11 @@ void CConvertAndSave::OnFinished(const ConvertOutcome& outcome) {
     }
     m_dlg.SetTitle("Vestrel");
     EnableControls(&m_dlg, true, false);
+    if (!m_playerHad.empty()) {
+        // Not played at once: the completion box is being read out.
+        m_player.put_URL(m_playerHad, false);
+        m_playerHad.clear();
+    }
     // The focus goes back to the button that started it, never to
     // Record/Stop, where one Return more would record over a take.
     wxWindow* opener = m_dlg.FindWindow(IDC_CONVERT);

@@ -39,4 +39,5 @@ class CConvertAndSave {
     COcx1& m_player;
     CStatusRow* m_row;
     std::unique_ptr<ConvertRun> m_run;
+    wxString m_playerHad; // the take the player held, loaded again at the end
 };

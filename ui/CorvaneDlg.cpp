@@ -11,6 +11,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/FocusOrder.h"
 #include "ui/FocusRing.h"
+#include "ui/KeyGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
@@ -23,6 +24,7 @@
 #include <wx/filedlg.h>
 #include <wx/filename.h>
 #include <wx/menu.h>
+#include <wx/modalhook.h>
 #include <wx/textctrl.h>
 #include <wx/uri.h>
 #include <wx/utils.h>
@@ -79,7 +81,7 @@ CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnConvert(); }, IDC_CONVERT);
     Bind(wxEVT_CHAR_HOOK, &CCorvaneDlg::OnCharHook, this);
     Bind(wxEVT_CONTEXT_MENU, &CCorvaneDlg::OnContextMenu, this);
-    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { EndProgram(); });
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) { OnCloseRequest(e.CanVeto()); });
 
     ui::NoteLayoutWhenShown(this);
     DoDataExchange();
@@ -121,6 +123,7 @@ bool CCorvaneDlg::OnInitDialog() {
     OutputFileBox()->ChangeValue(wxString::FromUTF8(platform::HomeDir() + "/MyMP3.mp3"));
     WatchRecordings(true);
     g_hCaptureMutex = std::make_unique<std::mutex>();
+    m_modalKeyGuard = GuardKeysAfterModalBoxes();
     m_statusRow = std::make_unique<CStatusRow>(this);
     m_convert = std::make_unique<CConvertAndSave>(*this, m_player, m_statusRow.get());
     RecordButton()->SetFocus();
@@ -228,6 +231,7 @@ void CCorvaneDlg::OnConvertOptions() {
     if (g_optionsDlg->IsShown()) {
         g_optionsDlg->Raise(); // already open: bring it forward
     } else {
+        platform::OpenOverOwner(g_optionsDlg); // as every other box opens
         g_optionsDlg->Show();
     }
 }
@@ -252,7 +256,7 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
         return;
     }
     case WXK_ESCAPE:
-        EndProgram();
+        OnCloseRequest();
         return;
     case WXK_TAB:
         // Done here for every control: the web panel would keep Tab to
@@ -270,6 +274,22 @@ void CCorvaneDlg::OnCharHook(wxKeyEvent& e) {
         e.Skip();
         return;
     }
+}
+
+void CCorvaneDlg::OnCloseRequest(bool canVeto) {
+    const auto taking = [] { return g_bRecording || g_hRecordThread.load() != 0; };
+    if (canVeto && taking()) {
+        if (m_askingToQuit) {
+            return; // the question is open already
+        }
+        m_askingToQuit = true;
+        const bool quit = AskStopAndQuit(this);
+        m_askingToQuit = false;
+        if (!quit) {
+            return;
+        }
+    }
+    EndProgram();
 }
 
 void CCorvaneDlg::EndProgram() {

@@ -17,6 +17,7 @@ class CStatusRow;
 struct TakeEnd;
 class wxButton;
 class wxChoice;
+class wxModalDialogHook;
 class wxTextCtrl;
 #include <wx/brush.h>
 
@@ -52,6 +53,10 @@ class CCorvaneDlg : public wxDialog {
 
     // Finishes a running recording, then ends the dialog.
     void EndProgram();
+    // Escape or the close box: during a take, asks first (a stray key must
+    // not end a lecture); otherwise ends the program at once. `canVeto`
+    // false (the session ends) never asks.
+    void OnCloseRequest(bool canVeto = true);
     // After controls were greyed or enabled: the keyboard focus sits on a
     // live control, on Record/Stop when `toRecord` and it is enabled.
     void KeepFocusLive(bool toRecord);
@@ -62,6 +67,8 @@ class CCorvaneDlg : public wxDialog {
     void MoveFocus(bool forward);
     // The recording ended by itself: tidy up as Stop would, and say why.
     void OnRecordingFailed(const TakeEnd& end);
+    // The engine found room for less than ten minutes of the take.
+    void OnDiskAlmostFull(double minutesLeft);
     // Whether the window takes the recording engine's reports.
     void WatchRecordings(bool watch);
 
@@ -93,6 +100,8 @@ class CCorvaneDlg : public wxDialog {
     std::unique_ptr<wxBrush> m_pBkBrush;
     CExplorer1 m_browser;
     double m_scale = 1.0;
+    bool m_askingToQuit = false;
+    std::unique_ptr<wxModalDialogHook> m_modalKeyGuard;
     std::unique_ptr<CStatusRow> m_statusRow;
     std::unique_ptr<CConvertAndSave> m_convert; // goes before the status row
 

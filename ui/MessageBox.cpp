@@ -7,6 +7,7 @@
 #include <wx/app.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/intl.h>
 #include <wx/log.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
@@ -76,6 +77,16 @@ void ShowHelpFileMissing(wxWindow* owner) {
     const wxString helpFile = wxString::FromUTF8(platform::ExecutableDir() + "help/index.html");
     ShowMessageBox(owner, "The help file " + helpFile + " is not installed.", wxEmptyString,
                    wxOK | wxICON_INFORMATION);
+}
+
+bool AskStopAndQuit(wxWindow* owner) {
+    const wxString title = wxTheApp != nullptr ? wxTheApp->GetAppName() : wxString();
+    const wxString text = _("A recording is running. Stop it and quit?");
+    wxMessageDialog box(owner, text, title, wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+    box.SetYesNoLabels(_("Stop and quit"), _("Keep recording"));
+    NoteShownText("box", text);
+    // Escape and the box's close box answer neither: they keep recording.
+    return box.ShowModal() == wxID_YES;
 }
 
 bool AskReplace(wxWindow* owner, const wxString& path) {

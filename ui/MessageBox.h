@@ -24,6 +24,11 @@ std::string HelpPagePath();
 void ShowHelp(wxWindow* owner);
 void ShowHelpFileMissing(wxWindow* owner);
 
+// Asked when the window is closed during a take: true to stop the take and
+// quit. "Keep recording" is the default button, so that a second stray
+// Escape or Return keeps the take going.
+bool AskStopAndQuit(wxWindow* owner);
+
 // GTK's own question before a file is replaced; true for Yes.
 bool AskReplace(wxWindow* owner, const wxString& path);
 

@@ -5,6 +5,7 @@
 #include "platform/WindowPlacement.h"
 #include "ui/AppIcons.h"
 #include "ui/DialogTemplate.h"
+#include "ui/KeyGuard.h"
 #include "ui/MessageBox.h"
 #include "ui/Resource.h"
 
@@ -38,12 +39,10 @@ void SelectString(wxChoice* list, int start, const wxString& text) {
 
 COptionsDialog::COptionsDialog(wxWindow* owner) {
     const auto& t = ui::OptionsDialogTemplate();
-    // Placed at the top-left corner, where the template puts it.
-    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxPoint(0, 0), wxDefaultSize,
+    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
     platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
-    platform::RequestUserPosition(this, 0, 0);
     SetIcons(LoadAppIcons());
     SetEscapeId(wxID_NONE);
     Bind(
@@ -75,21 +74,16 @@ void COptionsDialog::OnBnClickedOk() {
     g_szFormat = FormatList()->GetStringSelection();
     g_szBitrate = BitrateList()->GetStringSelection();
     Hide();
+    KeyGuardBoxClosed(GetParent(), nullptr);
 }
 
 void COptionsDialog::OnCancel() {
     Hide();
+    KeyGuardBoxClosed(GetParent(), nullptr);
 }
 
 void COptionsDialog::OnShowWindow(wxShowEvent& e) {
     e.Skip();
-    if (e.IsShown() && !m_placed) {
-        // A window manager that centres the dialog over its owner all the
-        // same: it belongs near the top-left corner of the screen, and
-        // stays where the user then puts it.
-        m_placed = true;
-        CallAfter([this] { Move(wxPoint(0, 0)); });
-    }
     SelectString(FormatList(), 0, g_szFormat);
     SelectString(BitrateList(), 0, g_szBitrate);
 }

@@ -28,7 +28,6 @@ class COptionsDialog : public wxDialog {
     bool OnInitDialog();
     void OnCharHook(wxKeyEvent& e);
     std::unique_ptr<wxBrush> m_pBkBrush;
-    bool m_placed = false;
 };
 
 // The list's select-string rule: the first item after `start` whose text

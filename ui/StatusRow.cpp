@@ -2,6 +2,7 @@
 
 #include "controls/LevelMeter.h"
 #include "convert/ConvertJob.h"
+#include "platform/Accessibility.h"
 #include "platform/DeviceWatcher.h"
 #include "platform/InputLevel.h"
 #include "platform/ShownText.h"
@@ -15,6 +16,7 @@
 #include <wx/dcclient.h>
 #include <wx/intl.h>
 #include <wx/stattext.h>
+#include <wx/translation.h>
 
 #include <sys/stat.h>
 
@@ -34,28 +36,11 @@ std::string SilenceWarningText(const std::string& device) {
     return (kWarningHead + wxString::FromUTF8(device) + kWarningTail).utf8_string();
 }
 
-std::string FormatTakeTime(double seconds) {
-    const long total = seconds > 0 ? std::lround(seconds) : 0;
-    char text[32];
-    if (total >= 3600) {
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
-                      total % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    }
-    return text;
-}
-
-std::string FormatTakeSize(std::uint64_t bytes) {
-    char text[32];
-    if (bytes < 1000) {
-        std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(bytes));
-    } else if (bytes < 1000000) {
-        std::snprintf(text, sizeof text, "%u KB", static_cast<unsigned>((bytes + 500) / 1000));
-    } else {
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    }
-    return text;
+wxString DiskAlmostFullText(double minutesLeft) {
+    const long n = std::max(1L, static_cast<long>(std::floor(minutesLeft)));
+    return wxString::Format(wxPLURAL("Disk almost full: about %ld minute left",
+                                     "Disk almost full: about %ld minutes left", n),
+                            n);
 }
 
 void FillDeviceChoice(wxChoice* list, const std::string& keepSource) {
@@ -174,12 +159,24 @@ void CStatusRow::RecordingEnded() {
     m_meter->Reset();
     m_meter->SetToolTip("Peak level of the input");
     m_tipTenths = kNoTip;
-    const std::uint64_t size = FileSize();
-    ShowText("Last take " + FormatTakeTime(g_qwCapturedBytes.load() / double(kCaptureBufferBytes)) +
-             ", " + FormatTakeSize(size));
+    m_diskWarningUntil = Clock::time_point{};
+    // What the file truly holds, as the engine read it once it was closed.
+    const TakeEnd end = LastTakeEnd();
+    ShowText("Last take " + FormatTakeTime(end.seconds) + ", " + FormatTakeSize(end.bytes));
     if (m_sourcesChanged) {
         OnSourcesChanged(); // held back while the list was greyed
     }
+}
+
+void CStatusRow::DiskAlmostFull(double minutesLeft) {
+    if (!m_recording) {
+        return;
+    }
+    const wxString text = DiskAlmostFullText(minutesLeft);
+    m_diskWarningUntil = Clock::now() + std::chrono::seconds(kDiskWarningSeconds);
+    m_shownTime = TimeShown{}; // the time comes back after it
+    ShowText(text);
+    AnnounceToUser(m_text, text);
 }
 
 void CStatusRow::ConversionStarted(ConvertRun* run) {
@@ -278,6 +275,9 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     if (paused || (peak >= 0 && PeakToDb(peak) >= kSilenceDb)) {
         m_lastSound = now;
     }
+    if (now < m_diskWarningUntil) {
+        return; // the disk's warning keeps the row a while
+    }
     if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
         m_shownTime = TimeShown{};
         ShowText(kWarningHead + m_device + kWarningTail);
@@ -334,7 +334,12 @@ void CStatusRow::ShowText(const wxString& text) {
     // always fit, are not measured every second.)
     const bool warning = text.StartsWith(kWarningHead);
     const wxString label = warning ? FittedWarning() : text;
-    m_text->SetLabel(label);
+    // A screen reader reads the whole sentence, on one line, whatever the
+    // row has room for (named before the label changes, which it hears).
+    wxString whole = text;
+    whole.Replace("\n", " ");
+    platform::SetAccessibleName(m_text, whole);
+    m_text->SetLabelText(label); // a name with & in it shown as it is
     if (warning) {
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
@@ -372,10 +377,31 @@ wxString CStatusRow::FittedWarning() const {
             break;
         }
     }
-    // Else the name is shortened, the question whole on the second line.
+    // Else the name is shortened in its middle, across both lines: its
+    // start after "No sound from", its end before the question.
+    const wxString dots = "...";
+    const size_t n = m_device.length();
+    size_t front = 0;
+    while (front < n && fits(kWarningHead + m_device.Left(front + 1))) {
+        ++front;
+    }
+    size_t back = 0;
+    while (front + back < n && fits(dots + m_device.Right(back + 1) + kWarningTail)) {
+        ++back;
+    }
+    if (front + back == n && fits(m_device.Mid(front) + kWarningTail)) {
+        return kWarningHead + m_device.Left(front) + "\n" + m_device.Mid(front) + kWarningTail;
+    }
+    if (front > 0 && back > 0) {
+        return kWarningHead + m_device.Left(front) + "\n" + dots +
+               m_device.Right(back).Strip(wxString::leading) + kWarningTail;
+    }
+    // A row too narrow for that: the name shortened on one line, the
+    // question on the next.
     const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
-    return kWarningHead + wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_END, std::max(room, 1)) +
-           ":\n" + kWarningTail.Mid(2);
+    return kWarningHead +
+           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) + ":\n" +
+           kWarningTail.Mid(2);
 }
 
 void CStatusRow::OnSourcesChanged() {

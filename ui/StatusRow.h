@@ -4,8 +4,10 @@
 #pragma once
 
 #include "recorder/RecordControl.h"
+#include "recorder/TakeFile.h"
 
 #include <wx/event.h>
+#include <wx/string.h>
 #include <wx/timer.h>
 
 #include <atomic>
@@ -24,13 +26,12 @@ namespace wavein {
 class DeviceWatcher;
 }
 
-// "0:42", "12:03", "1:02:03".
-std::string FormatTakeTime(double seconds);
-// "512 bytes", "336 KB", "12.4 MB" (1 KB = 1000 bytes).
-std::string FormatTakeSize(std::uint64_t bytes);
-
 // "No sound from DEVICE: is it muted?", the warning of a silent input.
 std::string SilenceWarningText(const std::string& device);
+
+// "Disk almost full: about 8 minutes left", for `minutesLeft` of the take
+// (whole minutes, at least one).
+wxString DiskAlmostFullText(double minutesLeft);
 
 // Fills `list` from the server's sources, sorted, each item with its
 // device number; the item of source `keepSource` is selected (see
@@ -57,6 +58,9 @@ class CStatusRow : public wxEvtHandler {
     void RecordingStarted(const wxString& device, const wxString& file);
     // The recording has ended and its file is closed.
     void RecordingEnded();
+    // The disk has room for `minutesLeft` more of the take: said for a
+    // while in the time's place, and announced.
+    void DiskAlmostFull(double minutesLeft);
 
     // A conversion runs: the row shows its progress ("Converting 42% (4:12
     // of 10:00)") on the same ticks, and its button reads Cancel.
@@ -106,6 +110,8 @@ class CStatusRow : public wxEvtHandler {
     long m_tipTenths = kNoTip; // the meter's tooltip level, in tenths of a dB
     bool m_tipClip = false;
     Clock::time_point m_lastSound{};
+    Clock::time_point m_diskWarningUntil{};
+    static constexpr int kDiskWarningSeconds = 10;
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;

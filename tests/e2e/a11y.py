@@ -7,6 +7,7 @@
   a11y.py press PID NAME           presses the button NAME (its action)
   a11y.py value PID NAME           the value of the object NAME
   a11y.py alert PID TEXT           waits for an alert holding TEXT: its name
+  a11y.py status PID               the status bar's name, description and text
   a11y.py events PID               prints the program's events as they come
   a11y.py ring PID NAME PNG1 PNG2  pixels round NAME that focus changed
                                    (PNG1 focused, PNG2 not), how many of
@@ -154,6 +155,17 @@ def alert(pid, text):
     sys.exit("no alert says %r" % text)
 
 
+def status(pid):
+    for w in app_of(pid):
+        for o in walk(w):
+            if o.getRoleName() == "status bar" and showing(o):
+                text = o.queryText()
+                print("%s\t%s\t%s" % (o.name, o.description,
+                                       text.getText(0, text.characterCount).replace("\n", " ")))
+                return
+    sys.exit("no status bar showing")
+
+
 def luminance(rgb):
     def lin(c):
         c /= 255
@@ -195,6 +207,8 @@ def main():
         ring(pid, *args[1:])
     elif cmd == "alert":
         alert(pid, args[1])
+    elif cmd == "status":
+        status(pid)
     elif cmd == "events":
         events(pid)
 

@@ -2,7 +2,8 @@
 # A 9 s tone with about 3 s of its middle paused (Pause, then Resume,
 # clicked in the window while it plays) leaves the rest of it in the take,
 # whole across the join; the row says "Paused" meanwhile, its time and size
-# standing still. Escape while paused keeps the take, without the pause.
+# standing still. Escape while paused asks, and Stop and quit keeps the
+# take, without the pause.
 # (A clocked source records silence before and after what is fed: the tone
 # is measured, not the file.)
 set -u
@@ -64,7 +65,8 @@ shown=$(echo "$line" | sed -nE 's/^status	Last take ([0-9]+):([0-9]{2}), .*/\1 \
 awk -v m="${shown% *}" -v s="${shown#* }" -v d="$d" 'BEGIN { t = m * 60 + s; exit !(t - d <= 0.7 && d - t <= 0.7) }' ||
     fail "shown '$line' for a take that decodes to $d s"
 
-# Escape while paused finishes and keeps the take, as while recording.
+# Escape while paused asks; Stop and quit (the question's other button,
+# by keys) finishes and keeps the take, as Stop does, and ends the program.
 t0=$(now)
 stop
 wait_latest status '^Recording' 2 >/dev/null || fail "the second take did not start"
@@ -75,7 +77,11 @@ wait_latest status '^Paused ' 2 >/dev/null || fail "Pause did not pause the seco
 t1=$(now)
 sleep 1
 press "$w" Escape
-wait_exit || fail "Escape did not end the program while paused"
+q=$(wait_other_window vestrel "$w") || fail "Escape while paused did not ask"
+sleep 0.3
+press "$q" Tab Return
+wait_exit || fail "Stop and quit did not end the program while paused"
+[ "$rc" = 0 ] || fail "Stop and quit: exit status $rc"
 a2=$(audible_of "$mp3")
 d2=$(duration_of "$mp3")
 echo "second take: tone $a2 s, file $d2 s, $(echo "$t1 - $t0" | bc) s from Record to paused"

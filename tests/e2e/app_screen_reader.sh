@@ -5,7 +5,8 @@
 # is named and of the right kind, labels name what they label, the focus
 # ring shows on Record and on the web panel, Record pressed through its
 # action records and the status reaches the reader as it changes, the
-# meter's value follows a -6 dBFS tone, the silence warning and its end
+# meter's value follows a -6 dBFS tone, the silence warning (its device's
+# name longer than the row) is named whole, and it and its end
 # are announced and, with another window active, sent as desktop
 # notifications, and the box after Convert and Save is an alert that
 # reads "Converted and Saved".
@@ -15,7 +16,12 @@ a11y() { /usr/bin/python3 "$(dirname "$0")/a11y.py" "$@"; }
 # (exec: $! is the reader itself, to be ended.)
 a11y_bg() { exec /usr/bin/python3 "$(dirname "$0")/a11y.py" "$@"; }
 export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown.log
-fifo=$VESTREL_FIFO_ALPHA # "Alpha Line In", first in the list
+# A source with a name longer than the status row: the window starts on it
+# as the server's default.
+device="Accessory Port Line In of the Second USB Audio Interface"
+fifo=$VESTREL_SESSION_ROOT/accessory.fifo
+load_source accessory_in "$device" "$fifo" >/dev/null || fail "could not plug in $device"
+pactl set-default-source accessory_in
 notes=$VESTREL_SESSION_ROOT/notifications events=$VESTREL_SESSION_ROOT/events
 # The desktop notifications asked for on the test desktop's bus.
 dbus-monitor --session "interface='org.freedesktop.Notifications',member='Notify'" >"$notes" 2>&1 &
@@ -84,18 +90,29 @@ xmessage -geometry +700+700 "Notes" 2>/dev/null &
 other=$!
 o=$(wait_window xmessage) || fail "no other window"
 xdotool windowactivate --sync "$o"
-feed_synth 11 "$fifo" sine 1000 vol 0 &
+feed_synth 13 "$fifo" sine 1000 vol 0 &
 feeder=$!
-warning="No sound from Alpha Line In: is it muted?"
+warning="No sound from $device: is it muted?"
 wait_shown "^notified	$warning" 13 >/dev/null || fail "no silence warning came"
+# A screen reader reads the whole sentence, whatever the row shows: the
+# name shortened in its middle, the whole sentence in the tooltip (which
+# GTK gives as the description).
+IFS=$'\t' read -r name tip text < <(a11y status $app)
+shown=$(wait_latest status '^No sound from' 1) || fail "the row does not show the warning"
+echo "status bar: name '$name', tooltip '$tip', text '$text'; on screen '$shown'"
+[ "$name" = "$warning" ] || fail "the status bar is named '$name'"
+[ "$tip" = "$warning" ] || fail "the warning's tooltip is '$tip'"
+[[ "$shown" == "No sound from Acc"*"..."*"Interface: is it muted?" ]] ||
+    fail "the row shows '$shown', not the name shortened in its middle"
+screenshot "$w" "$shots/warning.png"
 wait $feeder
 # Sound again; Stop while it plays (a source with no sound for 5 s would
 # stop the take by itself).
 feed_synth 3 "$fifo" sine 440 vol 0.5 &
 feeder=$!
-wait_shown "^notified	Sound from Alpha Line In again" 4 >/dev/null || fail "the warning's end was not told"
+wait_shown "^notified	Sound from $device again" 4 >/dev/null || fail "the warning's end was not told"
 heard "object:announcement.*	${warning/\?/\\?}$" || fail "the warning was not announced: $(cat "$events" | tail -5)"
-for said in "$warning" "Sound from Alpha Line In again"; do
+for said in "$warning" "Sound from $device again"; do
     grep -qF "string \"$said\"" "$notes" || fail "no desktop notification of '$said': $(cat "$notes")"
 done
 kill $other

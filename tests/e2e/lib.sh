@@ -22,6 +22,7 @@ fail() {
 ( sleep "${E2E_LIMIT:-120}" >/dev/null 2>&1; echo "FAIL: still running after ${E2E_LIMIT:-120} s" >&2; kill -TERM $$ ) &
 watchdog=$!
 trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null
+      for m in ${small_disks:-}; do umount -l "$m" 2>/dev/null; done
       [ -n "${server:-}" ] && kill $server 2>/dev/null
       [ -n "${wl_helper:-}" ] && kill $wl_helper 2>/dev/null' EXIT
 
@@ -38,10 +39,15 @@ wait_window() {
     return 1
 }
 
+# The program takes no key within 300 ms after a box closed (keys meant for
+# the box): the wait_gone verbs wait that out, as a person does without
+# noticing.
+key_guard() { sleep 0.35; }
+
 # Waits until no visible window has the title $1.
 wait_gone() {
     for _ in $(seq 100); do
-        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || { key_guard; return 0; }
         sleep 0.1
     done
     return 1
@@ -247,12 +253,23 @@ wait_other_window() { # title known-id...
     return 1
 }
 
+# Whether window $2 opened over window $1: centred across, and its middle
+# in the middle half of $1 down (mutter puts a dialog a third of the way).
+centred_over() { # owner box
+    local mx my mw mh bx by bw bh
+    read -r mx my mw mh < <(window_frame "$1")
+    read -r bx by bw bh < <(window_frame "$2")
+    echo "window at $mx,$my ${mw}x$mh, box at $bx,$by ${bw}x$bh" >&2
+    awk -v d=$(( (bx + bw / 2) - (mx + mw / 2) )) -v w="$mw" 'BEGIN { exit !(d * d <= (w / 10) ^ 2) }' &&
+        [ $((by + bh / 2)) -ge $((my + mh / 4)) ] && [ $((by + bh / 2)) -le $((my + mh * 3 / 4)) ]
+}
+
 # Whether window $1 is still mapped.
 is_visible() { xwininfo -id "$1" 2>/dev/null | grep -q "IsViewable"; }
 
 # Waits until window $1 is no longer mapped, up to $2 seconds.
 wait_gone_id() { # window [seconds, default 5]
-    for _ in $(seq $(( ${2:-5} * 10 ))); do is_visible "$1" || return 0; sleep 0.1; done
+    for _ in $(seq $(( ${2:-5} * 10 ))); do is_visible "$1" || { key_guard; return 0; }; sleep 0.1; done
     return 1
 }
 
@@ -423,6 +440,26 @@ vestrel_cli() {
 start_cli() {
     env -u DISPLAY -u WAYLAND_DISPLAY LD_LIBRARY_PATH=${VESTREL_APP_LD_LIBRARY_PATH:-} "$bin/vestrel" "$@" &
     app=$!
+}
+
+# Mounts a tmpfs of size $1 (e.g. 1m) on a new folder, named in $disk and
+# unmounted when the script ends. Fails without root: skip that part then.
+small_disk() { # size
+    [ "$(id -u)" = 0 ] || return 1
+    disk=$(mktemp -d "$VESTREL_SESSION_ROOT/disk.XXXXXX") || return 1
+    mount -t tmpfs -o "size=$1" tmpfs "$disk" 2>/dev/null || return 1
+    small_disks="${small_disks:-} $disk"
+}
+# Fills file system $1 with a file $1/fill, leaving $2 bytes free.
+fill_disk() { # folder bytes-free
+    dd if=/dev/zero of="$1/fill" bs=4k 2>/dev/null
+    [ "$2" -gt 0 ] && truncate -s "-$2" "$1/fill"
+    sync
+}
+# "3 KB" as the program writes sizes (1 KB = 1000 bytes).
+size_text() { # bytes
+    awk -v b="$1" 'BEGIN { if (b < 1000) printf "%d bytes", b;
+        else if (b < 1000000) printf "%d KB", int((b + 500) / 1000); else printf "%.1f MB", b / 1e6 }'
 }
 
 # Waits up to 10 s until the sound server has $1 recording streams (default 1).

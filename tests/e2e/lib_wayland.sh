@@ -48,7 +48,7 @@ wait_window() { # title [pid]
     return 1
 }
 wait_gone() {
-    for _ in $(seq 100); do [ -z "$(wl_ids "$1")" ] && return 0; sleep 0.1; done
+    for _ in $(seq 100); do [ -z "$(wl_ids "$1")" ] && { key_guard; return 0; }; sleep 0.1; done
     return 1
 }
 count_windows() { wl_ids "$1" | wc -l; }
@@ -66,7 +66,7 @@ wait_box() { wait_other_window "$1" "$2"; }
 is_visible() { wl_ids_all | grep -qx "$1"; }
 wl_ids_all() { wl windows | awk -F'\t' '{ for (i = 1; i < NF; i += 2) print $i }'; }
 wait_gone_id() { # window [seconds]
-    for _ in $(seq $(( ${2:-5} * 10 ))); do is_visible "$1" || return 0; sleep 0.1; done
+    for _ in $(seq 100); do [ -z "$(wl_ids "$1")" ] && { key_guard; return 0; }; sleep 0.1; done
     return 1
 }
 

@@ -236,7 +236,9 @@ TEST(ConvertGui, WmaAtTheStoredRateWithTheSaveAsFilterAndExtension) {
     for (const int id : {1002, 1004, 1006, 4, 3, 1, 1000, 1003}) {
         EXPECT_TRUE(f.dlg.Control(id)->IsEnabled()) << id;
     }
-    EXPECT_EQ(f.dlg->Player().get_URL(), ""); // stays empty after a conversion
+    // The player has the take again, not playing.
+    EXPECT_EQ(f.dlg->Player().get_URL(), wxString::FromUTF8(f.recording));
+    EXPECT_FALSE(f.dlg->Player().panel()->IsPlaying());
 
     const auto files = Hook().seen;
     ASSERT_FALSE(files.empty());

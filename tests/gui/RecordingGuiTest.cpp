@@ -132,8 +132,21 @@ TEST(RecordingGui, ClosingWhileRecordingFinishesTheFileFirst) {
         PumpUntil([&] { return alpha.Written() == 2.5 * 176400; }, 10s);
         Pump(500);
     }
+    // A stray Escape asks; Keep recording (the default) keeps the take.
+    Hook().Clear();
+    Hook().messageAnswers = {wxID_NO, wxID_YES};
     r.dlg.Key(WXK_ESCAPE);
     Pump(100);
+    ASSERT_TRUE(r.dlg.Alive());
+    EXPECT_TRUE(g_bRecording);
+    auto asked = Hook().Messages();
+    ASSERT_EQ(asked.size(), 1U);
+    EXPECT_EQ(asked[0].message, "A recording is running. Stop it and quit?");
+    EXPECT_TRUE(asked[0].style & wxNO_DEFAULT);
+    // Stop and quit.
+    r.dlg.Key(WXK_ESCAPE);
+    Pump(100);
+    EXPECT_EQ(Hook().Messages().size(), 2U);
     EXPECT_FALSE(r.dlg.Alive());
     EXPECT_EQ(g_hRecordThread.load(), 0U);
     // Complete: all 2.5 s, the encoder's tail included (and on PipeWire
