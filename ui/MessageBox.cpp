@@ -86,7 +86,7 @@ bool AskStopAndQuit(wxWindow* owner) {
     box.SetYesNoLabels(_("Stop and quit"), _("Keep recording"));
     NoteShownText("box", text);
     // Escape and the box's close box answer neither: they keep recording.
-    return box.ShowModal() == wxID_YES;
+    return platform::ShowModalWithIcon(box, IconName(wxICON_QUESTION)) == wxID_YES;
 }
 
 bool AskReplace(wxWindow* owner, const wxString& path) {
