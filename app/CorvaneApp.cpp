@@ -30,7 +30,7 @@ void OnEndSignal(int /*signal*/) {
     }
     ending = true;
     if (CCorvaneDlg* dlg = theApp->GetMainDialog()) {
-        dlg->EndProgram();
+        dlg->EndOnSignal();
     } else {
         theApp->ExitMainLoop();
     }

@@ -79,4 +79,21 @@ void KeepOnWorkArea(wxTopLevelWindow* window) {
     }
 }
 
+bool CancelGtkDialog(wxWindow* box) {
+    using GetType = unsigned long (*)();
+    using IsA = int (*)(void*, unsigned long);
+    using Respond = void (*)(void*, int);
+    static const auto dialogType = LinkedSymbol<GetType>("gtk_dialog_get_type");
+    static const auto isA = LinkedSymbol<IsA>("g_type_check_instance_is_a");
+    static const auto respond = LinkedSymbol<Respond>("gtk_dialog_response");
+    void* widget = box != nullptr ? box->GetHandle() : nullptr;
+    if (widget == nullptr || dialogType == nullptr || isA == nullptr || respond == nullptr ||
+        isA(widget, dialogType()) == 0) {
+        return false;
+    }
+    constexpr int kResponseCancel = -6; // GTK_RESPONSE_CANCEL
+    respond(widget, kResponseCancel);
+    return true;
+}
+
 } // namespace platform

@@ -22,4 +22,8 @@ wxRect WorkAreaOf(const wxWindow* window);
 // a centred window wider or taller than it would be off screen.
 void KeepOnWorkArea(wxTopLevelWindow* window);
 
+// Answers a box that GTK runs itself (a message box, the file chooser) with
+// Cancel, as its close box would; false when `box` is no such box.
+bool CancelGtkDialog(wxWindow* box);
+
 } // namespace platform

@@ -13,6 +13,7 @@
 #include "ui/FocusRing.h"
 #include "ui/KeyGuard.h"
 #include "ui/MessageBox.h"
+#include "ui/ModalBoxes.h"
 #include "ui/OptionsDialog.h"
 #include "ui/Resource.h"
 #include "ui/StatusRow.h"
@@ -124,6 +125,7 @@ bool CCorvaneDlg::OnInitDialog() {
     WatchRecordings(true);
     g_hCaptureMutex = std::make_unique<std::mutex>();
     m_modalKeyGuard = GuardKeysAfterModalBoxes();
+    m_modalBoxes = TrackModalBoxes();
     m_statusRow = std::make_unique<CStatusRow>(this);
     m_convert = std::make_unique<CConvertAndSave>(*this, m_player, m_statusRow.get());
     RecordButton()->SetFocus();
@@ -292,7 +294,28 @@ void CCorvaneDlg::OnCloseRequest(bool canVeto) {
     EndProgram();
 }
 
+void CCorvaneDlg::EndOnSignal() {
+    if (g_bRecording || g_hRecordThread.load() != 0) {
+        StopRecording(); // first: a session that ends kills what is left soon
+    }
+    if (m_convert) {
+        m_convert->CancelAndWait();
+    }
+    if (OpenModalBoxes() == 0) {
+        EndProgram();
+        return;
+    }
+    // Ending from inside a box's loop would delete this window under the
+    // code that opened the box; the loops return once they are cancelled.
+    CancelModalBoxes();
+    if (!m_endTimer.IsRunning()) {
+        m_endTimer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndOnSignal(); });
+        m_endTimer.Start(50);
+    }
+}
+
 void CCorvaneDlg::EndProgram() {
+    m_endTimer.Stop();
     if (g_bRecording || g_hRecordThread.load() != 0) {
         StopRecording(); // the take is finished and complete before the program ends
     }

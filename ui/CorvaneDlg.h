@@ -7,6 +7,7 @@
 
 #include <wx/dialog.h>
 #include <wx/iconbndl.h>
+#include <wx/timer.h>
 
 #include <memory>
 #include <string>
@@ -53,6 +54,10 @@ class CCorvaneDlg : public wxDialog {
 
     // Finishes a running recording, then ends the dialog.
     void EndProgram();
+    // A logout or a closed terminal (SIGTERM, SIGHUP, SIGINT): the take and
+    // a conversion are finished at once, any open box is cancelled, and the
+    // dialog ends once the boxes' own loops have returned.
+    void EndOnSignal();
     // Escape or the close box: during a take, asks first (a stray key must
     // not end a lecture); otherwise ends the program at once. `canVeto`
     // false (the session ends) never asks.
@@ -102,6 +107,8 @@ class CCorvaneDlg : public wxDialog {
     double m_scale = 1.0;
     bool m_askingToQuit = false;
     std::unique_ptr<wxModalDialogHook> m_modalKeyGuard;
+    std::unique_ptr<wxModalDialogHook> m_modalBoxes;
+    wxTimer m_endTimer; // ends the program after a signal, once no box is open
     std::unique_ptr<CStatusRow> m_statusRow;
     std::unique_ptr<CConvertAndSave> m_convert; // goes before the status row
 

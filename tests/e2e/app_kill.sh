@@ -2,7 +2,8 @@
 # A recording killed with SIGKILL leaves a decodable MP3 holding all but
 # at most the last two seconds. SIGTERM (a logout), SIGHUP (the terminal
 # closed) and SIGINT (Ctrl+C there) finish the take as Stop does, the last
-# part-second included, and the program ends with status 0.
+# part-second included, and the program ends with status 0, also while a
+# box (here the question a stray Escape asks) is open.
 set -u
 . "$(dirname "$0")/lib.sh"
 start_recording
@@ -23,6 +24,10 @@ for sig in TERM HUP INT; do
     wait_streams || fail "SIG$sig: the take did not start"
     feed_tone 500 3 "$VESTREL_FIFO_ALPHA" || fail "SIG$sig: nobody recorded the source"
     sleep 0.3
+    if [ $sig = TERM ]; then
+        press "$w" Escape
+        wait_other_window vestrel "$w" >/dev/null || fail "a stray Escape during a take did not ask"
+    fi
     kill -$sig $app
     wait_exit || fail "SIG$sig did not end the program"
     a=$(audible_of "$mp3")

@@ -26,10 +26,10 @@ W=$(identify -format %w "$shot"); H=$(identify -format %h "$shot")
 mx=$(( W * 232 / 292 )); my=$(( H * 142 / 199 ))
 row_has_colour "$shot" $mx $my F2C81D || fail "the meter shows no yellow at -6 dBFS"
 row_has_colour "$shot" $mx $my E02323 && fail "the clip mark is lit by a -6 dBFS tone"
-# Greyed while recording, and seen to be: Convert and Save's label is grey,
-# Stop's black.
+# Greyed while recording, and seen to be: Convert and Save's label is grey
+# (#666666, still readable at 5.7:1 on white), Stop's black.
 label() { darkest "$shot" $(( W * $1 / 292 - 20 )) $(( H * 85 / 199 - 5 )) 40 10; }
-[ "$(label 158)" -gt 110 ] && [ "$(label 88)" -lt 60 ] ||
+[ "$(label 158)" -gt 85 ] && [ "$(label 88)" -lt 60 ] ||
     fail "Convert and Save's label at grey $(label 158) and Stop's at $(label 88): greyed looks live"
 
 feed_synth 2 "$fifo" sine 1000 vol 2 &
