@@ -162,9 +162,14 @@ TEST(Capture, StopRightAfterStartTwiceAndRecordingsInARow) {
             FifoWriter w(Env("VESTREL_FIFO_ZETA"), Sine(600, 0.4, 1.5), 0);
             WaitFor([&] { return w.Written() == 1.5 * 176400; }, 5s);
         }
-        std::this_thread::sleep_for(300ms);
+        std::this_thread::sleep_for(500ms); // let the source hand over the rest
         StopRecording();
-        EXPECT_NEAR(DecodeMono(file).size() / 44100.0, 1.5, 0.1);
+        // The tone whole; on PipeWire with the silence its clocked source
+        // adds once the FIFO is empty. (The take's Info tag has the decoder
+        // trim the encoder's delay and padding, which no longer pad it.)
+        const auto decoded = DecodeMono(file);
+        EXPECT_NEAR(AudibleSeconds(decoded), 1.5, 0.05);
+        EXPECT_LT(decoded.size() / 44100.0, 2.2);
     }
 }
 
