@@ -124,7 +124,6 @@ bool CCorvaneDlg::OnInitDialog() {
     OutputFileBox()->ChangeValue(wxString::FromUTF8(platform::HomeDir() + "/MyMP3.mp3"));
     WatchRecordings(true);
     g_hCaptureMutex = std::make_unique<std::mutex>();
-    m_modalKeyGuard = GuardKeysAfterModalBoxes();
     m_modalBoxes = TrackModalBoxes();
     m_statusRow = std::make_unique<CStatusRow>(this);
     m_convert = std::make_unique<CConvertAndSave>(*this, m_player, m_statusRow.get());

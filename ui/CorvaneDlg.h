@@ -106,7 +106,6 @@ class CCorvaneDlg : public wxDialog {
     CExplorer1 m_browser;
     double m_scale = 1.0;
     bool m_askingToQuit = false;
-    std::unique_ptr<wxModalDialogHook> m_modalKeyGuard;
     std::unique_ptr<wxModalDialogHook> m_modalBoxes;
     wxTimer m_endTimer; // ends the program after a signal, once no box is open
     std::unique_ptr<CStatusRow> m_statusRow;

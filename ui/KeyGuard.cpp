@@ -5,7 +5,6 @@
 #include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/eventfilter.h>
-#include <wx/modalhook.h>
 
 #include <chrono>
 #include <cstdint>
@@ -106,26 +105,14 @@ class KeyGuard : public wxEventFilter {
     Clock::time_point m_closedLocal{};
 };
 
-class ModalBoxes : public wxModalDialogHook {
-  public:
-    ModalBoxes() { Register(); }
-    ~ModalBoxes() override { Unregister(); }
-    ModalBoxes(const ModalBoxes&) = delete;
-    ModalBoxes& operator=(const ModalBoxes&) = delete;
-    int Enter(wxDialog* /*dialog*/) override { return wxID_NONE; }
-    void Exit(wxDialog* dialog) override {
-        const wxWindow* owner = dialog != nullptr ? dialog->GetParent() : nullptr;
-        if (owner == nullptr && wxTheApp != nullptr) {
-            owner = wxTheApp->GetTopWindow();
-        }
-        KeyGuard::Instance().BoxClosed(platform::InputClockNow(owner), platform::ReturnHeldDown());
-    }
-};
-
 } // namespace
 
-std::unique_ptr<wxModalDialogHook> GuardKeysAfterModalBoxes() {
-    return std::make_unique<ModalBoxes>();
+void KeyGuardModalBoxClosed(const wxDialog* box) {
+    const wxWindow* owner = box != nullptr ? box->GetParent() : nullptr;
+    if (owner == nullptr && wxTheApp != nullptr) {
+        owner = wxTheApp->GetTopWindow();
+    }
+    KeyGuard::Instance().BoxClosed(platform::InputClockNow(owner), platform::ReturnHeldDown());
 }
 
 void KeyGuardBoxClosed(const wxWindow* owner, const wxKeyEvent* closingKey) {

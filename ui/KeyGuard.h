@@ -4,17 +4,14 @@
 // Return would press Convert and Save or Record/Stop again).
 #pragma once
 
-#include <memory>
-
+class wxDialog;
 class wxKeyEvent;
-class wxModalDialogHook;
 class wxWindow;
 
 constexpr long kKeyGuardMs = 300;
 
-// Every modal box (message boxes, Save As, About) is guarded while the
-// object returned lives.
-std::unique_ptr<wxModalDialogHook> GuardKeysAfterModalBoxes();
+// A modal box (message boxes, Save As, About) has just closed.
+void KeyGuardModalBoxClosed(const wxDialog* box);
 
 // A modeless box over `owner` has just closed; `closingKey` is the key
 // event that closed it (nullptr for a click or its close box).

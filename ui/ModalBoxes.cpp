@@ -1,6 +1,7 @@
 #include "ui/ModalBoxes.h"
 
 #include "platform/WindowPlacement.h"
+#include "ui/KeyGuard.h"
 
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
@@ -30,6 +31,7 @@ class ModalBoxes : public wxModalDialogHook {
         if (it != g_open.rend()) {
             g_open.erase(std::next(it).base());
         }
+        KeyGuardModalBoxClosed(dialog);
     }
 };
 

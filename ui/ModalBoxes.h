@@ -7,7 +7,9 @@
 
 class wxModalDialogHook;
 
-// Modal boxes are counted while the object returned lives.
+// Modal boxes are counted, and keys that come just after one closed are
+// kept from the window behind (see KeyGuard.h), while the object returned
+// lives.
 std::unique_ptr<wxModalDialogHook> TrackModalBoxes();
 // How many are open now.
 int OpenModalBoxes();
