@@ -305,6 +305,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
     bool running = false;
     int peak = -1;
     long shownSecond = -1;
+    bool hinted = false; // the speakers' hint, once
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
@@ -321,6 +322,11 @@ int RecordFromCommandLine(const RecordOptions& options) {
             break;
         }
         peak = std::max(peak, observer.TakePeak());
+        if (live && !hinted && wavein::DesktopOnSpeakers() &&
+            wavein::GetDesktopAudio() == wavein::DesktopAudio::Recording) {
+            hinted = true;
+            std::printf("\r\033[K%s\n", SpeakersHintText().c_str());
+        }
         if (live && static_cast<long>(elapsed) != shownSecond) {
             shownSecond = static_cast<long>(elapsed);
             std::string line = "Recording " + FormatTakeTime(TakeSeconds()) + ", " +
@@ -335,6 +341,8 @@ int RecordFromCommandLine(const RecordOptions& options) {
             line += db;
             if (observer.Silent()) {
                 line += ". " + SilenceWarningText(deviceName);
+            } else if (wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput) {
+                line += ". " + NoDesktopOutputText();
             }
             std::printf("\r%s\033[K", line.c_str());
             std::fflush(stdout);

@@ -13,6 +13,7 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
+#include <wx/intl.h>
 #include <wx/stattext.h>
 
 #include <sys/stat.h>
@@ -31,6 +32,14 @@ const wxString kWarningTail = ": is it muted?";
 
 std::string SilenceWarningText(const std::string& device) {
     return (kWarningHead + wxString::FromUTF8(device) + kWarningTail).utf8_string();
+}
+
+std::string NoDesktopOutputText() {
+    return _("No desktop output to record: only the microphone is recorded.").utf8_string();
+}
+
+std::string SpeakersHintText() {
+    return _("The microphone may also pick up what the speakers play.").utf8_string();
 }
 
 std::string FormatTakeTime(double seconds) {
@@ -148,7 +157,9 @@ void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) 
     m_pause->SetLabel("Pause");
     m_meter->Reset();
     m_lastSound = Clock::now();
-    m_shownTime = TimeShown{0, 0, false};
+    m_shownTime = TimeShown{0, 0, false, false};
+    m_speakersHintDue = true;
+    m_hintUntil = Clock::time_point{};
     ShowText("Recording " + FormatTakeTime(0) + ", " + FormatTakeSize(0));
     m_timer.Start(kTickMs);
 }
@@ -254,6 +265,17 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         ShowText(kWarningHead + m_device + kWarningTail);
         return;
     }
+    // Where the desktop plays through speakers, said once for a few seconds.
+    if (m_speakersHintDue && wavein::DesktopOnSpeakers() &&
+        wavein::GetDesktopAudio() == wavein::DesktopAudio::Recording) {
+        m_speakersHintDue = false;
+        m_hintUntil = now + std::chrono::seconds(5);
+    }
+    if (now < m_hintUntil) {
+        m_shownTime = TimeShown{};
+        ShowText(wxString::FromUTF8(SpeakersHintText()));
+        return;
+    }
     // The file grows a second's audio at a time: its size is looked at when
     // a buffer has come, and a few times a second for the write after it.
     const std::uint64_t captured = g_qwCapturedBytes.load();
@@ -264,13 +286,18 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     }
     const double seconds = captured / double(kCaptureBufferBytes);
     // Nine ticks in ten change nothing the text says: it is not rebuilt.
-    const TimeShown shown{std::lround(seconds), m_fileSize, paused};
+    const bool noOutput = wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput;
+    const TimeShown shown{std::lround(seconds), m_fileSize, paused, noOutput};
     if (shown == m_shownTime) {
         return;
     }
     m_shownTime = shown;
-    ShowText(wxString(paused ? "Paused " : "Recording ") + FormatTakeTime(seconds) + ", " +
-             FormatTakeSize(m_fileSize));
+    wxString text = wxString(paused ? "Paused " : "Recording ") + FormatTakeTime(seconds) + ", " +
+                    FormatTakeSize(m_fileSize);
+    if (noOutput) {
+        text += "\n" + wxString::FromUTF8(NoDesktopOutputText()); // the take goes on
+    }
+    ShowText(text);
 }
 
 std::uint64_t CStatusRow::FileSize() const {
