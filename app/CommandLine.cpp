@@ -4,6 +4,7 @@
 
 #include <wx/cmdline.h>
 #include <wx/msgout.h>
+#include <wx/translation.h>
 
 #include <cstdio>
 
@@ -37,12 +38,25 @@ const char kRecordExamples[] =
     "The same with cron (crontab -e; % must be written \\%):\n"
     "  0 10 * * 1  vestrel --quiet --record ~/Lectures/\\%Y-\\%m-\\%d.mp3 --for 1h30m\n"
     "\n"
+    "While recording, a disk with room for less than ten minutes of the take is told\n"
+    "once on standard error. A file replaced by the take goes to the Trash, or where\n"
+    "there is none is kept as FILE~; the end says where. When a full disk lets no\n"
+    "sound of the take be written, the earlier file is put back under its name.\n"
+    "\n"
     "Exit status: 0 the take is kept whole, 1 it ended by a fault (what was recorded is\n"
     "kept) or could not start, 2 a wrong command line.\n";
 
 std::optional<int> RunWithoutWindow(const wxCmdLineParser& parser) {
     wxString value;
     if (parser.Found("list-devices")) {
+        for (const char* name : {"record", "device", "bitrate", "for", "quiet"}) {
+            if (parser.Found(name)) {
+                const wxString text =
+                    wxString::Format(_("--list-devices goes alone, not with --%s"), name);
+                std::fprintf(stderr, "vestrel: %s\n", text.utf8_str().data());
+                return 2;
+            }
+        }
         return ListDevices();
     }
     if (!parser.Found("record", &value)) {
@@ -81,7 +95,7 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
         {wxCMD_LINE_SWITCH, nullptr, "version", "show the version and exit"},
         {wxCMD_LINE_OPTION, nullptr, "record",
          "record to FILE without a window, until Ctrl+C or SIGTERM (FILE may hold strftime "
-         "patterns such as %Y-%m-%d-%H%M)",
+         "patterns such as %Y-%m-%d-%H%M; a name not ending in .mp3 gets .mp3 added)",
          wxCMD_LINE_VAL_STRING, 0},
         {wxCMD_LINE_OPTION, nullptr, "device",
          "with --record: the device as --list-devices shows it, or its source name (default: "
@@ -91,12 +105,13 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
          "with --record: the MP3 bit rate in kbit/s, one the window offers (default: 64)",
          wxCMD_LINE_VAL_STRING, 0},
         {wxCMD_LINE_OPTION, nullptr, "for",
-         "with --record: stop after DURATION (90s, 45m, 1h30m or h:mm:ss)", wxCMD_LINE_VAL_STRING,
-         0},
+         "with --record: stop after DURATION (90s, 45m, 1h30m, 90m or h:mm:ss such as 1:30:00)",
+         wxCMD_LINE_VAL_STRING, 0},
         {wxCMD_LINE_SWITCH, nullptr, "quiet", "with --record: print nothing but errors",
          wxCMD_LINE_VAL_NONE, 0},
         {wxCMD_LINE_SWITCH, nullptr, "list-devices",
-         "list the input devices (* marks the default) and exit", wxCMD_LINE_VAL_NONE, 0},
+         "list the input devices (* marks the default) and exit; goes alone", wxCMD_LINE_VAL_NONE,
+         0},
         // GTK's own option, taken by the toolkit when the program starts.
         {wxCMD_LINE_OPTION, nullptr, "display", "X display to use", wxCMD_LINE_VAL_STRING,
          wxCMD_LINE_HIDDEN},

@@ -10,6 +10,8 @@
 #include "ui/StatusRow.h"
 
 #include <glib.h>
+#include <wx/string.h>
+#include <wx/translation.h>
 
 #include <algorithm>
 #include <atomic>
@@ -74,6 +76,12 @@ class LineObserver : public RecordObserver {
         m_end = end;
         m_ended = true;
     }
+    void DiskAlmostFull(double minutesLeft) override {
+        m_minutesLeft = minutesLeft;
+        m_diskFull = true;
+    }
+    // The disk's warning, once: minutes left, or a negative number.
+    double TakeDiskWarning() { return m_diskFull.exchange(false) ? m_minutesLeft.load() : -1; }
     int TakePeak() { return m_peak.exchange(-1); }
     bool Started() const { return m_started; }
     bool Silent() const { return m_silent; }
@@ -88,6 +96,8 @@ class LineObserver : public RecordObserver {
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_silent{false};
     std::atomic<bool> m_ended{false};
+    std::atomic<bool> m_diskFull{false};
+    std::atomic<double> m_minutesLeft{0};
     std::mutex m_mutex;
     TakeEnd m_end;
 };
@@ -127,12 +137,14 @@ std::optional<long> ParseDuration(const std::string& text) {
             }
             at = colon + 1;
         }
-        if (parts.size() > 3) {
+        // Only h:mm:ss: "1:30" reads as a minute and a half to some and an
+        // hour and a half to others.
+        if (parts.size() != 3) {
             return std::nullopt;
         }
-        const long h = parts.size() == 3 ? parts[0] : 0;
-        const long m = parts[parts.size() - 2];
-        const long s = parts.back();
+        const long h = parts[0];
+        const long m = parts[1];
+        const long s = parts[2];
         if (m > 59 || s > 59) {
             return std::nullopt;
         }
@@ -167,6 +179,30 @@ std::optional<long> ParseDuration(const std::string& text) {
     return total;
 }
 
+std::string TidyPath(const std::string& path) {
+    std::string out;
+    std::size_t at = 0;
+    while (at <= path.size()) {
+        std::size_t end = path.find('/', at);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        const std::string part = path.substr(at, end - at);
+        if (part == "." || (part.empty() && at > 0 && end < path.size())) {
+            // "/./" and "//" name the same folder as "/"
+        } else if (end < path.size()) {
+            out += part + "/";
+        } else {
+            out += part;
+        }
+        at = end + 1;
+    }
+    if (out.size() > 1 && out.back() == '/' && path.back() != '/') {
+        out.pop_back(); // "a/." is "a"
+    }
+    return out;
+}
+
 std::string TakeFileName(const std::string& pattern, std::time_t now) {
     std::string name = pattern;
     if (name == "~" || name.rfind("~/", 0) == 0) {
@@ -187,6 +223,16 @@ std::string TakeFileName(const std::string& pattern, std::time_t now) {
         if (::getcwd(cwd.data(), cwd.size()) != nullptr) {
             name = std::string(cwd.data()) + "/" + name;
         }
+    }
+    name = TidyPath(name);
+    // As in the window: a take is MP3, and its name says so.
+    const std::string base = name.substr(name.rfind('/') + 1);
+    const auto dot = base.rfind('.');
+    std::string ext = dot == std::string::npos || dot == 0 ? std::string() : base.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!base.empty() && ext != ".mp3") {
+        name += ".mp3";
     }
     return name;
 }
@@ -236,10 +282,16 @@ int RecordFromCommandLine(const RecordOptions& options) {
     }
     std::optional<long> seconds;
     if (options.duration) {
-        seconds = ParseDuration(*options.duration);
+        const std::string& d = *options.duration;
+        seconds = ParseDuration(d);
+        if (!seconds && std::count(d.begin(), d.end(), ':') == 1) {
+            return Usage(wxString::Format(_("--for %s could mean hours or minutes; write it as "
+                                            "1h30m, 90m or 1:30:00 (or 1m30s, 90s)"),
+                                          wxString::FromUTF8(d))
+                             .utf8_string());
+        }
         if (!seconds) {
-            return Usage("--for " + *options.duration +
-                         " is not a duration such as 90s, 45m, 1h30m or 1:30:00");
+            return Usage("--for " + d + " is not a duration such as 90s, 45m, 1h30m or 1:30:00");
         }
     }
     req.fileName = TakeFileName(options.file, std::time(nullptr));
@@ -247,15 +299,18 @@ int RecordFromCommandLine(const RecordOptions& options) {
         return Usage("--record needs a file name");
     }
 
-    // SIGINT and SIGTERM are taken by this thread's wait: blocked before
-    // any other thread starts, so that every thread inherits the mask.
+    // SIGINT, SIGTERM and SIGHUP (the terminal closed) are taken by this
+    // thread's wait: blocked before any other thread starts, so that every
+    // thread inherits the mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     // An ignored signal is dropped, never pending: a shell starts its
-    // background commands with SIGINT ignored.
+    // background commands with SIGINT ignored (and nohup with SIGHUP, which
+    // then stays ignored).
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 
@@ -309,7 +364,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
-        if (sig == SIGINT || sig == SIGTERM || observer.Ended()) {
+        if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP || observer.Ended()) {
             break;
         }
         const auto now = std::chrono::steady_clock::now();
@@ -320,6 +375,18 @@ int RecordFromCommandLine(const RecordOptions& options) {
         const double elapsed = std::chrono::duration<double>(now - started).count();
         if (seconds && elapsed >= static_cast<double>(*seconds)) {
             break;
+        }
+        const double minutesLeft = observer.TakeDiskWarning();
+        if (minutesLeft >= 0) {
+            // A warning, not a fault: said even with --quiet, as a mailed
+            // cron job then tells it before the disk is full.
+            if (live) {
+                std::fputs("\r\033[K", stdout);
+                std::fflush(stdout);
+                shownSecond = -1;
+            }
+            std::fprintf(stderr, "vestrel: %s\n",
+                         DiskAlmostFullText(minutesLeft).utf8_string().c_str());
         }
         peak = std::max(peak, observer.TakePeak());
         if (live && !hinted && wavein::DesktopOnSpeakers() &&
@@ -353,16 +420,20 @@ int RecordFromCommandLine(const RecordOptions& options) {
     // INT) must not cut that short and turn a kept take into a failure.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
+    std::signal(SIGHUP, SIG_IGN);
     StopRecording();
     SetRecordObserver(nullptr);
     if (live) {
         std::fputs("\r\033[K", stdout);
     }
     const TakeEnd end = observer.End();
-    const std::string kept = end.failure.empty() ? req.fileName : end.keptAt;
-    if (!options.quiet && !kept.empty()) {
-        std::printf("%s: %s, %s\n", kept.c_str(), FormatTakeTime(TakeSeconds()).c_str(),
-                    FormatTakeSize(FileSize(kept)).c_str());
+    // What the file truly holds, read once it was closed.
+    if (!options.quiet && !end.keptAt.empty()) {
+        std::printf("%s: %s, %s\n", end.keptAt.c_str(), FormatTakeTime(end.seconds).c_str(),
+                    FormatTakeSize(end.bytes).c_str());
+        if (end.failure.empty() && !EarlierFileText(end).empty()) {
+            std::printf("%s\n", EarlierFileText(end).c_str());
+        }
     }
     std::fflush(stdout);
     if (!end.failure.empty()) {

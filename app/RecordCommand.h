@@ -18,12 +18,16 @@ struct RecordOptions {
     bool quiet = false;
 };
 
-// "90s", "45m", "1h30m", "2h", "h:mm:ss" (or "m:ss") in seconds; nothing
+// "90s", "45m", "1h30m", "2h", "h:mm:ss" in seconds; nothing
 // when the text is none of these or comes to 0.
 std::optional<long> ParseDuration(const std::string& text);
 
+// `path` without its "." components and doubled slashes.
+std::string TidyPath(const std::string& path);
+
 // The file name for a take started at `now`: strftime patterns filled in,
-// a leading ~/ made the home folder, a relative name made absolute.
+// a leading ~/ made the home folder, a relative name made absolute and
+// tidied, ".mp3" added to a name that does not end in it.
 std::string TakeFileName(const std::string& pattern, std::time_t now);
 
 // The bit rates the window's list offers, in kbit/s.

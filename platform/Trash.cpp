@@ -107,7 +107,7 @@ KeptFile KeepBeforeReplacing(const std::string& path) {
     if (g_file_trash(file.get(), nullptr, &raw) != FALSE) {
         k.ok = true;
         k.trashed = true;
-        k.keptAs = "the Trash";
+        k.keptAs = kInTrash;
         return k;
     }
     std::unique_ptr<GError, GErrorFree> err(raw);

@@ -6,6 +6,9 @@
 
 namespace platform {
 
+// KeptFile::keptAs of a file in the Trash.
+constexpr const char* kInTrash = "the Trash";
+
 struct KeptFile {
     bool ok = false;      // the old file is out of the way, and kept
     bool trashed = false; // in the Trash (else renamed beside itself)

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -168,6 +169,8 @@ class Device {
         pa_stream_set_state_callback(stream_, &Device::OnStreamState, this);
         pa_stream_set_read_callback(stream_, &Device::OnRead, this);
         pa_stream_set_moved_callback(stream_, &Device::OnMoved, this);
+        pa_stream_set_overflow_callback(stream_, &Device::OnOverflow, this);
+        spill_.reserve(kSpillSeconds * fmt.nAvgBytesPerSec);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = fmt.nAvgBytesPerSec / 10; // ~100 ms per wake-up
@@ -206,6 +209,23 @@ class Device {
         hdr->dwFlags = (hdr->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
         hdr->dwBytesRecorded = 0;
         queue_.push_back(hdr);
+        // What came while no buffer was free goes first, in its order.
+        while (spillAt_ < spill_.size() && !queue_.empty()) {
+            WaveHeader* front = queue_.front();
+            const size_t n = std::min<size_t>(front->dwBufferLength - front->dwBytesRecorded,
+                                              spill_.size() - spillAt_);
+            std::memcpy(front->lpData + front->dwBytesRecorded, spill_.data() + spillAt_, n);
+            front->dwBytesRecorded += static_cast<std::uint32_t>(n);
+            spillAt_ += n;
+            if (front->dwBytesRecorded == front->dwBufferLength) {
+                queue_.pop_front();
+                MarkDoneLocked(front);
+            }
+        }
+        if (spillAt_ == spill_.size()) {
+            spill_.clear(); // keeps its reserve
+            spillAt_ = 0;
+        }
         return kOk;
     }
 
@@ -276,6 +296,7 @@ class Device {
     }
 
     void Shutdown() {
+        ReportLoss();
         if (conn_.loop() != nullptr) {
             // The loop thread calls onFailure and the stream callbacks with
             // this lock held: clear them under it.
@@ -375,6 +396,10 @@ class Device {
         if (InputPaused()) {
             return; // dropped: the take goes on where the pause began
         }
+        if (spillAt_ < spill_.size()) {
+            Spill(data, nbytes); // behind what waits for a buffer
+            return;
+        }
         while (nbytes > 0 && !queue_.empty()) {
             WaveHeader* hdr = queue_.front();
             const size_t room = hdr->dwBufferLength - hdr->dwBytesRecorded;
@@ -392,7 +417,37 @@ class Device {
                 MarkDoneLocked(hdr);
             }
         }
-        // With no buffer queued the audio is lost, as with any wave device.
+        // Every buffer is still with the encoder (a loaded machine, a slow
+        // disk): the audio waits in the reserve rather than being lost.
+        Spill(data, nbytes);
+    }
+
+    void Spill(const std::uint8_t* data, size_t nbytes) {
+        const size_t room = spill_.capacity() - spill_.size();
+        const size_t n = std::min(room, nbytes);
+        if (data != nullptr) {
+            spill_.insert(spill_.end(), data, data + n);
+        } else {
+            spill_.insert(spill_.end(), n, 0);
+        }
+        droppedBytes_ += nbytes - n;
+    }
+
+    // Said on standard error: a take with a hole is a fault to be found.
+    void ReportLoss() {
+        std::lock_guard<std::mutex> lk(m_);
+        if (droppedBytes_ > 0) {
+            std::fprintf(stderr,
+                         "vestrel: %llu bytes of audio were lost: no capture buffer was free\n",
+                         static_cast<unsigned long long>(droppedBytes_));
+        }
+        if (overflows_ > 0) {
+            std::fprintf(stderr,
+                         "vestrel: the sound server dropped audio of the recording %u times\n",
+                         overflows_.load());
+        }
+        droppedBytes_ = 0;
+        overflows_ = 0;
     }
 
     void DeliveryLoop() {
@@ -424,6 +479,10 @@ class Device {
                 cv_.notify_all();
             }
         }
+    }
+
+    static void OnOverflow(pa_stream* /*s*/, void* self) {
+        ++static_cast<Device*>(self)->overflows_;
     }
 
     static void OnRead(pa_stream* /*s*/, size_t /*nbytes*/, void* self) {
@@ -477,6 +536,12 @@ class Device {
     bool errorPending_ = false;
     std::string error_;
     Clock::time_point lastData_{};
+    // Audio that came while every buffer was out, up to kSpillSeconds.
+    static constexpr std::uint32_t kSpillSeconds = 10;
+    std::vector<std::uint8_t> spill_;
+    size_t spillAt_ = 0;
+    std::uint64_t droppedBytes_ = 0;
+    std::atomic<unsigned> overflows_{0};
     std::thread delivery_;
     std::unique_ptr<MixedInput> mixed_; // for an input + desktop audio
 };

@@ -162,6 +162,7 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
             if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile.get()) != 1 ||
                 std::fflush(g_outFile.get()) != 0) {
                 g_bWriteFailed = true;
+                g_bOutputIncomplete = true;
                 Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
             } else {
                 ++g_dwBuffersWritten;

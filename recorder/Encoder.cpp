@@ -10,6 +10,8 @@
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,6 +23,7 @@ BE_DWORD g_dwMP3BufferSize = 0;
 HBE_STREAM g_hbeStream = 0;
 std::atomic<bool> g_bStreamOpen{false};
 FilePtr g_outFile;
+std::atomic<bool> g_bOutputIncomplete{false};
 
 namespace {
 std::mutex g_loadMutex;
@@ -109,9 +112,95 @@ std::string Rescue(int fd, const std::string& fileName, std::string& why) {
 
 } // namespace
 
+namespace {
+
+// The process that holds the lock on `fileName` (see OpenOutputFile), as
+// /proc/locks names it; 0 when it is not found.
+pid_t LockHolder(const std::string& fileName) {
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) {
+        return 0;
+    }
+    std::unique_ptr<std::FILE, FileCloser> locks(std::fopen("/proc/locks", "re"));
+    char line[256];
+    while (locks && std::fgets(line, sizeof line, locks.get()) != nullptr) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; "1: -> ..." waits.
+        char kind[16], mode[16], access[16];
+        int pid = 0;
+        unsigned maj = 0, min = 0;
+        unsigned long long ino = 0;
+        if (std::sscanf(line, "%*d: %15s %15s %15s %d %x:%x:%llu", kind, mode, access, &pid, &maj,
+                        &min, &ino) == 7 &&
+            std::strcmp(kind, "FLOCK") == 0 && ino == st.st_ino && maj == major(st.st_dev) &&
+            min == minor(st.st_dev)) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
+// Whether process `pid` is a command-line take (`vestrel --record`).
+bool IsCommandLineTake(pid_t pid) {
+    std::unique_ptr<std::FILE, FileCloser> in(
+        std::fopen(("/proc/" + std::to_string(pid) + "/cmdline").c_str(), "re"));
+    std::string args;
+    char buf[4096];
+    for (std::size_t n; in && (n = std::fread(buf, 1, sizeof buf, in.get())) > 0;) {
+        args.append(buf, n);
+    }
+    // Each argument ends in a NUL; "--record FILE" or "--record=FILE".
+    for (std::size_t at = 0; at < args.size(); at = args.find('\0', at) + 1) {
+        const std::string arg = args.c_str() + at;
+        if (arg == "--record" || arg.rfind("--record=", 0) == 0) {
+            return true;
+        }
+        if (args.find('\0', at) == std::string::npos) {
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::string BeingRecordedText(const std::string& fileName) {
-    return "The file " + fileName +
-           " is being recorded by another window. Choose another output file.";
+    const pid_t holder = LockHolder(fileName);
+    char text[4096 + 512];
+    const std::string proc = "/proc/" + std::to_string(holder);
+    char exe[4096] = {}, self[4096] = {};
+    const bool known = holder != 0 &&
+                       ::readlink((proc + "/exe").c_str(), exe, sizeof exe - 1) > 0 &&
+                       ::readlink("/proc/self/exe", self, sizeof self - 1) > 0;
+    if (known && std::strcmp(exe, self) != 0) {
+        // Not this program: another one holds the file with the same lock.
+        std::string name;
+        std::unique_ptr<std::FILE, FileCloser> comm(std::fopen((proc + "/comm").c_str(), "re"));
+        char buf[64] = {};
+        if (comm && std::fgets(buf, sizeof buf, comm.get()) != nullptr) {
+            name = buf;
+            name.erase(name.find_last_not_of('\n') + 1);
+        }
+        std::snprintf(text, sizeof text,
+                      "The file %s is in use by another program (%s, process %d). Choose "
+                      "another output file.",
+                      fileName.c_str(), name.c_str(), static_cast<int>(holder));
+    } else if (known && IsCommandLineTake(holder)) {
+        std::snprintf(text, sizeof text,
+                      "The file %s is being recorded by another Vestrel (vestrel --record, "
+                      "process %d). Choose another output file.",
+                      fileName.c_str(), static_cast<int>(holder));
+    } else if (known) {
+        std::snprintf(text, sizeof text,
+                      "The file %s is being recorded by another Vestrel window. Choose another "
+                      "output file.",
+                      fileName.c_str());
+    } else {
+        std::snprintf(text, sizeof text,
+                      "The file %s is being recorded by another Vestrel. Choose another "
+                      "output file.",
+                      fileName.c_str());
+    }
+    return text;
 }
 
 bool IsBeingRecorded(const std::string& fileName) {
@@ -135,6 +224,15 @@ bool SyncOutputFile(std::string* error) {
             std::string("the file could not be written to the disk (") + std::strerror(errno) + ")";
     }
     return false;
+}
+
+bool OutputSpaceLeft(std::uint64_t* bytes) {
+    struct statvfs fs {};
+    if (g_takeSync.Fd() < 0 || fstatvfs(g_takeSync.Fd(), &fs) != 0) {
+        return false;
+    }
+    *bytes = static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
+    return true;
 }
 
 SyncFigures OutputSyncFigures() {
@@ -222,6 +320,9 @@ void FillEncoderConfig(BE_CONFIG& cfg, unsigned bitrate) {
     l.bCopyright = 1;
     l.bOriginal = 1;
     l.bNoRes = 1;
+    // The first frame is kept for the Info tag written at Stop (see
+    // CloseEncoderStream), where the library can write one.
+    l.bWriteVBRHeader = g_encoder.beWriteInfoTag != nullptr ? 1 : 0;
 }
 
 int InitEncoderStream(unsigned bitrate, std::string* error) {
@@ -328,6 +429,7 @@ bool OpenOutputFile(const std::string& fileName, std::string* error) {
         return fail(err);
     }
     g_outFileName = fileName;
+    g_bOutputIncomplete = false;
     g_takeSync.Begin(fileno(g_outFile.get()), fileName);
     return true;
 }
@@ -358,7 +460,21 @@ bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) 
                 why = std::strerror(errno);
             }
         }
-        g_encoder.beCloseStream(g_hbeStream);
+        if (g_outFile != nullptr && ok && std::fflush(g_outFile.get()) != 0) {
+            ok = false;
+            why = std::strerror(errno);
+        }
+        // The Info tag makes players show the exact length and play the take
+        // gapless. It names every frame encoded: written only when they are
+        // all in the file. Through /proc, the open file is the one tagged,
+        // also once its name is gone.
+        const bool whole = ok && g_outFile != nullptr && !g_bOutputIncomplete;
+        if (whole && g_encoder.beWriteInfoTag != nullptr) {
+            const std::string self = "/proc/self/fd/" + std::to_string(fileno(g_outFile.get()));
+            g_encoder.beWriteInfoTag(g_hbeStream, self.c_str()); // closes the stream
+        } else {
+            g_encoder.beCloseStream(g_hbeStream);
+        }
         g_bStreamOpen = false;
     }
     std::string kept;

@@ -5,6 +5,7 @@
 #include "recorder/lame_enc/BladeEnc.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -35,6 +36,9 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 extern FilePtr g_outFile;
+// Set when a write to g_outFile failed: the file lacks frames the encoder
+// made, and gets no Info tag (which would count them). Cleared on open.
+extern std::atomic<bool> g_bOutputIncomplete;
 
 // Loads the library once; 1 when it is loaded with every required entry
 // point. On failure `error` (when given) says why.
@@ -65,6 +69,9 @@ int OpenEncoderStream(const std::string& fileName, unsigned bitrate, std::string
 // Makes what was written to the output file durable (see TakeSync); on
 // the recording thread only. false (with `error`) when the disk refused.
 bool SyncOutputFile(std::string* error = nullptr);
+// Bytes the output file's file system still lets it grow by; false when
+// no take is open or the file system does not say. Recording thread only.
+bool OutputSpaceLeft(std::uint64_t* bytes);
 // The syncs of the take now open, or of the last one once it is closed.
 SyncFigures OutputSyncFigures();
 

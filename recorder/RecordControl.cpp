@@ -5,6 +5,7 @@
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/Encoder.h"
+#include "recorder/TakeFile.h"
 
 #include <pthread.h>
 #include <wx/string.h>
@@ -12,10 +13,12 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <future>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 std::atomic<bool> g_bRecording{false};
 std::atomic<pthread_t> g_hRecordThread{0};
@@ -45,7 +48,27 @@ template <typename F> void Tell(F&& f) {
     }
 }
 
-int RecordThreadBody(unsigned generation);
+std::mutex g_takeMutex;
+TakeEnd g_lastEnd; // under g_takeMutex
+
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) {
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
+}
+
+int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
+                     const std::string& fileName);
 
 } // namespace
 
@@ -58,10 +81,37 @@ std::string StartFailureText(const std::string& error) {
     return "The recording could not be started.\n\n" + error;
 }
 
+std::string EarlierFileText(const TakeEnd& end) {
+    if (end.earlier.empty() || end.putBack) {
+        return {};
+    }
+    if (end.earlier == platform::kInTrash) {
+        return Printf("The earlier file %s is in the Trash.", end.fileName.c_str());
+    }
+    return Printf("The earlier file of that name is kept as %s.", end.earlier.c_str());
+}
+
 std::string TakeEndText(const TakeEnd& end) {
-    return "The recording stopped: " + end.failure + ".\n\n" +
-           (end.keptAt.empty() ? std::string("It could not be saved.")
-                               : "What was recorded up to then is kept in " + end.keptAt + ".");
+    std::string text;
+    if (end.putBack) {
+        text = Printf("The recording stopped: %s.\n\nNothing of it could be written, so the "
+                      "earlier file is back in %s.",
+                      end.failure.c_str(), end.fileName.c_str());
+    } else if (end.keptAt.empty()) {
+        text = Printf("The recording stopped: %s.\n\nIt could not be saved.", end.failure.c_str());
+    } else {
+        text = Printf("The recording stopped: %s.\n\nWhat was recorded up to then (%s, %s) is "
+                      "kept in %s.",
+                      end.failure.c_str(), FormatTakeTime(end.seconds).c_str(),
+                      FormatTakeSize(end.bytes).c_str(), end.keptAt.c_str());
+    }
+    const std::string earlier = EarlierFileText(end);
+    return earlier.empty() ? text : text + "\n\n" + earlier;
+}
+
+TakeEnd LastTakeEnd() {
+    std::lock_guard<std::mutex> lk(g_takeMutex);
+    return g_lastEnd;
 }
 
 bool IsCurrentTake(unsigned generation) {
@@ -123,11 +173,12 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         // that ends at once still clears it after it was set.
         std::promise<void> stored;
         std::future<void> go = stored.get_future();
-        g_recordThread = std::thread([generation, go = std::move(go)]() mutable {
-            pthread_setname_np(pthread_self(), "record");
-            go.wait();
-            RecordThreadBody(generation);
-        });
+        g_recordThread =
+            std::thread([generation, kept, file = req.fileName, go = std::move(go)]() mutable {
+                pthread_setname_np(pthread_self(), "record");
+                go.wait();
+                RecordThreadBody(generation, kept, file);
+            });
         g_hRecordThread = g_recordThread.native_handle();
         stored.set_value();
     } catch (const std::system_error& e) {
@@ -157,12 +208,24 @@ void StopRecording() {
 }
 
 int RecordThreadProc() {
-    return RecordThreadBody(g_generation.load());
+    return RecordThreadBody(g_generation.load(), platform::KeptFile{}, std::string());
 }
 
 namespace {
 
-int RecordThreadBody(unsigned generation) {
+// Minutes of the take at its bit rate that the output's file system still
+// has room for; negative when it does not say.
+double MinutesLeft() {
+    std::uint64_t bytes = 0;
+    const double perMinute = g_beConfig.format.LHV1.dwBitrate * 1000.0 / 8 * 60;
+    if (perMinute <= 0 || !OutputSpaceLeft(&bytes)) {
+        return -1;
+    }
+    return static_cast<double>(bytes) / perMinute;
+}
+
+int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
+                     const std::string& fileName) {
     wavein::TakeInputPeak(wavein::PeakReader::Engine); // what came before is not this take's
     Tell([](RecordObserver& o) { o.RecordingStarted(); });
     wavein::waveInStart(g_hWaveIn.load());
@@ -170,6 +233,7 @@ int RecordThreadBody(unsigned generation) {
     std::string failure;
     auto lastSound = std::chrono::steady_clock::now();
     std::uint32_t synced = 0;
+    bool spaceTold = false;
     while (g_bRecording) {
         {
             std::unique_lock<std::mutex> lk(g_wakeMutex);
@@ -192,6 +256,11 @@ int RecordThreadBody(unsigned generation) {
             synced = written;
             if (!SyncOutputFile(&failure)) {
                 break;
+            }
+            const double left = spaceTold ? -1 : MinutesLeft();
+            if (left >= 0 && left < kDiskWarnMinutes) {
+                spaceTold = true;
+                Tell([left](RecordObserver& o) { o.DiskAlmostFull(left); });
             }
         }
         if (g_bCaptureFailed) {
@@ -217,9 +286,32 @@ int RecordThreadBody(unsigned generation) {
     if (failure.empty() && rescued) {
         failure = kFileRemoved;
     }
+    TakeEnd end;
+    end.failure = failure;
+    end.keptAt = keptAt;
+    end.generation = generation;
+    end.fileName = fileName;
+    end.earlier = earlier.keptAs;
+    if (!keptAt.empty()) {
+        end.seconds = TakeFileSeconds(keptAt);
+        end.bytes = TakeFileBytes(keptAt);
+    }
+    // A take that could not write one whole frame (a full disk) gives the
+    // name back to the file it replaced.
+    if (!failure.empty() && keptAt == fileName && !earlier.keptAs.empty() && end.seconds == 0 &&
+        ::unlink(fileName.c_str()) == 0) {
+        end.putBack = platform::PutBack(earlier, fileName);
+        end.keptAt.clear();
+        end.bytes = 0;
+    }
+    {
+        std::lock_guard<std::mutex> lk(g_takeMutex);
+        g_lastEnd = end;
+    }
+
     // Last: the front end's Stop waits for this.
     g_hRecordThread = 0;
-    Tell([&](RecordObserver& o) { o.RecordingEnded(TakeEnd{failure, keptAt, generation}); });
+    Tell([&](RecordObserver& o) { o.RecordingEnded(end); });
     return 0;
 }
 

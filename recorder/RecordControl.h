@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <pthread.h>
 #include <string>
 
@@ -44,12 +45,26 @@ constexpr double kStallSeconds = 5.0;
 constexpr double kSilenceDb = -50.0;
 constexpr double kSilenceSeconds = 10.0;
 
-// How a take ended.
+// Free space for less than this much of the take is told once.
+constexpr double kDiskWarnMinutes = 10.0;
+
+// How a take ended, and what its file truly holds.
 struct TakeEnd {
     std::string failure;     // why it ended by itself; "" after a Stop
+    std::string fileName;    // the name it was recorded under
     std::string keptAt;      // where the take is ("" when it could not be saved)
     unsigned generation = 0; // the recording it is about (see IsCurrentTake)
+    double seconds = 0;      // sound in the kept file, from its frames
+    std::uint64_t bytes = 0; // the kept file's size
+    // Where the file it replaced went: "the Trash", its new name beside it,
+    // or "" when it replaced none.
+    std::string earlier;
+    // Nothing of the take could be written: its empty file is gone and the
+    // earlier file is back under its own name.
+    bool putBack = false;
 };
+// The last take's end, once the thread has closed everything.
+TakeEnd LastTakeEnd();
 // Whether `generation` is the recording started last: a report handled
 // after a Stop and a new Record must leave the new recording running.
 bool IsCurrentTake(unsigned generation);
@@ -65,6 +80,9 @@ class RecordObserver {
     // when nothing came) and whether the input has stayed under
     // kSilenceDb for kSilenceSeconds (a pause is not silence).
     virtual void RecordingLevel(int /*peak*/, bool /*silent*/) {}
+    // Once a take: the file system has room for less than
+    // kDiskWarnMinutes of the take at its bit rate.
+    virtual void DiskAlmostFull(double /*minutesLeft*/) {}
     // The device, the encoder stream and the file are closed.
     virtual void RecordingEnded(const TakeEnd& end) = 0;
 };
@@ -73,6 +91,9 @@ class RecordObserver {
 // ended by itself and where it is.
 std::string StartFailureText(const std::string& error);
 std::string TakeEndText(const TakeEnd& end);
+// Where the file the take replaced is now ("" when it replaced none, or
+// when it is back in its place).
+std::string EarlierFileText(const TakeEnd& end);
 
 // The one observer (nullptr for none). Returns once no call to the
 // previous one is running.

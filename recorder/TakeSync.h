@@ -22,6 +22,7 @@ class TakeSync {
     // errno set, when the disk refused it.
     bool Sync();
     void End() { m_fd = -1; }
+    int Fd() const { return m_fd; }
     const SyncFigures& Figures() const { return m_figures; }
 
   private:

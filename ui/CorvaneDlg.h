@@ -62,6 +62,8 @@ class CCorvaneDlg : public wxDialog {
     void MoveFocus(bool forward);
     // The recording ended by itself: tidy up as Stop would, and say why.
     void OnRecordingFailed(const TakeEnd& end);
+    // The engine found room for less than ten minutes of the take.
+    void OnDiskAlmostFull(double minutesLeft);
     // Whether the window takes the recording engine's reports.
     void WatchRecordings(bool watch);
 

@@ -35,6 +35,9 @@ class WindowObserver : public RecordObserver {
   public:
     explicit WindowObserver(CCorvaneDlg* dlg) : m_dlg(dlg) {}
     void RecordingStarted() override { EnableControls(m_dlg, false, true); }
+    void DiskAlmostFull(double minutesLeft) override {
+        m_dlg->CallAfter([dlg = m_dlg, minutesLeft] { dlg->OnDiskAlmostFull(minutesLeft); });
+    }
     void RecordingEnded(const TakeEnd& end) override {
         {
             std::lock_guard<std::mutex> lk(m_mutex);
@@ -99,6 +102,12 @@ void CCorvaneDlg::OnRecordStop() {
     // The take may have been saved elsewhere when its folder went away.
     m_player.put_URL(
         wxString::FromUTF8(g_windowObserver ? g_windowObserver->KeptAt() : std::string()));
+}
+
+void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {
+    if (m_statusRow && RecordButton()->GetLabel() != "Record") {
+        m_statusRow->DiskAlmostFull(minutesLeft);
+    }
 }
 
 void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {

@@ -15,6 +15,7 @@
 #include <wx/dcclient.h>
 #include <wx/intl.h>
 #include <wx/stattext.h>
+#include <wx/translation.h>
 
 #include <sys/stat.h>
 
@@ -42,28 +43,11 @@ std::string SpeakersHintText() {
     return _("The microphone may also pick up what the speakers play.").utf8_string();
 }
 
-std::string FormatTakeTime(double seconds) {
-    const long total = seconds > 0 ? std::lround(seconds) : 0;
-    char text[32];
-    if (total >= 3600) {
-        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
-                      total % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    }
-    return text;
-}
-
-std::string FormatTakeSize(std::uint64_t bytes) {
-    char text[32];
-    if (bytes < 1000) {
-        std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(bytes));
-    } else if (bytes < 1000000) {
-        std::snprintf(text, sizeof text, "%u KB", static_cast<unsigned>((bytes + 500) / 1000));
-    } else {
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    }
-    return text;
+wxString DiskAlmostFullText(double minutesLeft) {
+    const long n = std::max(1L, static_cast<long>(std::floor(minutesLeft)));
+    return wxString::Format(wxPLURAL("Disk almost full: about %ld minute left",
+                                     "Disk almost full: about %ld minutes left", n),
+                            n);
 }
 
 void FillDeviceChoice(wxChoice* list, const std::string& keepSource) {
@@ -125,7 +109,15 @@ CStatusRow::CStatusRow(wxWindow* dlg)
     Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
     m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
     m_meter->SetToolTip("Peak level of the input");
-    m_watcher = std::make_unique<wavein::DeviceWatcher>([this] {
+    m_watcher = std::make_unique<wavein::DeviceWatcher>([this](wavein::DeviceWatcher::Change c) {
+        using Change = wavein::DeviceWatcher::Change;
+        if (c == Change::ServerLost) {
+            CallAfter([this] { OnServerLost(); });
+            return;
+        }
+        if (c == Change::ServerBack) {
+            m_serverBack = true;
+        }
         // Many events can come at once (a card with several sources): one
         // refresh for all of them.
         if (!m_changeQueued.exchange(true)) {
@@ -176,12 +168,24 @@ void CStatusRow::RecordingEnded() {
     m_meter->Reset();
     m_meter->SetToolTip("Peak level of the input");
     m_tipTenths = kNoTip;
-    const std::uint64_t size = FileSize();
-    ShowText("Last take " + FormatTakeTime(g_qwCapturedBytes.load() / double(kCaptureBufferBytes)) +
-             ", " + FormatTakeSize(size));
+    m_diskWarningUntil = Clock::time_point{};
+    // What the file truly holds, as the engine read it once it was closed.
+    const TakeEnd end = LastTakeEnd();
+    ShowText("Last take " + FormatTakeTime(end.seconds) + ", " + FormatTakeSize(end.bytes));
     if (m_sourcesChanged) {
         OnSourcesChanged(); // held back while the list was greyed
     }
+}
+
+void CStatusRow::DiskAlmostFull(double minutesLeft) {
+    if (!m_recording) {
+        return;
+    }
+    const wxString text = DiskAlmostFullText(minutesLeft);
+    m_diskWarningUntil = Clock::now() + std::chrono::seconds(kDiskWarningSeconds);
+    m_shownTime = TimeShown{}; // the time comes back after it
+    ShowText(text);
+    AnnounceToUser(m_text, text);
 }
 
 void CStatusRow::ConversionStarted(ConvertRun* run) {
@@ -259,6 +263,9 @@ void CStatusRow::OnTick(wxTimerEvent&) {
 
     if (paused || (peak >= 0 && PeakToDb(peak) >= kSilenceDb)) {
         m_lastSound = now;
+    }
+    if (now < m_diskWarningUntil) {
+        return; // the disk's warning keeps the row a while
     }
     if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
         m_shownTime = TimeShown{};
@@ -384,7 +391,16 @@ void CStatusRow::OnSourcesChanged() {
     }
     m_sourcesChanged = false;
     auto* list = static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST));
-    FillDeviceChoice(list, SelectedSource(list));
+    // After a server restart the device chosen before is kept where it
+    // still exists.
+    std::string keep = SelectedSource(list);
+    if (keep.empty()) {
+        keep = m_sourceBeforeLoss;
+    }
+    FillDeviceChoice(list, keep);
+    if (list->GetCount() > 0) {
+        m_sourceBeforeLoss.clear();
+    }
     wxString items;
     for (unsigned i = 0; i < list->GetCount(); ++i) {
         items += (i > 0 ? " | " : "") +
@@ -392,4 +408,17 @@ void CStatusRow::OnSourcesChanged() {
                  list->GetString(i);
     }
     NoteShownText("devices", items);
+    if (m_serverBack.exchange(false)) {
+        ShowText(_("The sound server is back."));
+    }
+}
+
+void CStatusRow::OnServerLost() {
+    // Whatever empties the list meanwhile, the choice comes back with the
+    // server.
+    const std::string chosen =
+        SelectedSource(static_cast<wxChoice*>(m_dlg->FindWindow(IDC_DEVICE_LIST)));
+    if (!chosen.empty()) {
+        m_sourceBeforeLoss = chosen;
+    }
 }

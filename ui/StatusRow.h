@@ -4,8 +4,10 @@
 #pragma once
 
 #include "recorder/RecordControl.h"
+#include "recorder/TakeFile.h"
 
 #include <wx/event.h>
+#include <wx/string.h>
 #include <wx/timer.h>
 
 #include <atomic>
@@ -24,11 +26,6 @@ namespace wavein {
 class DeviceWatcher;
 }
 
-// "0:42", "12:03", "1:02:03".
-std::string FormatTakeTime(double seconds);
-// "512 bytes", "336 KB", "12.4 MB" (1 KB = 1000 bytes).
-std::string FormatTakeSize(std::uint64_t bytes);
-
 // "No sound from DEVICE: is it muted?", the warning of a silent input.
 std::string SilenceWarningText(const std::string& device);
 
@@ -37,6 +34,9 @@ std::string SilenceWarningText(const std::string& device);
 // once, that the microphone may hear what speakers play.
 std::string NoDesktopOutputText();
 std::string SpeakersHintText();
+// "Disk almost full: about 8 minutes left", for `minutesLeft` of the take
+// (whole minutes, at least one).
+wxString DiskAlmostFullText(double minutesLeft);
 
 // Fills `list` from the server's sources, sorted, each item with its
 // device number; the item of source `keepSource` is selected (see
@@ -63,6 +63,9 @@ class CStatusRow : public wxEvtHandler {
     void RecordingStarted(const wxString& device, const wxString& file);
     // The recording has ended and its file is closed.
     void RecordingEnded();
+    // The disk has room for `minutesLeft` more of the take: said for a
+    // while in the time's place, and announced.
+    void DiskAlmostFull(double minutesLeft);
 
     // A conversion runs: the row shows its progress ("Converting 42% (4:12
     // of 10:00)") on the same ticks, and its button reads Cancel.
@@ -83,6 +86,7 @@ class CStatusRow : public wxEvtHandler {
     wxString FittedWarning() const;
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
+    void OnServerLost();
 
     wxWindow* m_dlg;
     wxButton* m_pause;
@@ -114,11 +118,15 @@ class CStatusRow : public wxEvtHandler {
     Clock::time_point m_lastSound{};
     bool m_speakersHintDue = false;    // the hint is shown once a take
     Clock::time_point m_hintUntil{};
+    Clock::time_point m_diskWarningUntil{};
+    static constexpr int kDiskWarningSeconds = 10;
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;
     int m_progressLines = 0; // 1 or 2 once measured
     bool m_sourcesChanged = false;
     std::atomic<bool> m_changeQueued{false};
+    std::atomic<bool> m_serverBack{false}; // said once, with the refilled list
+    std::string m_sourceBeforeLoss;
     std::unique_ptr<wavein::DeviceWatcher> m_watcher;
 };

@@ -19,6 +19,12 @@ namespace {
 struct Stream {
     lame_global_flags* gf = nullptr;
     int channels = 2;
+    // LAME keeps no frame for the Info tag when a frame at the stream's
+    // rate is too small to hold it (under 64 kbit/s): the library keeps a
+    // larger one itself, written ahead of the first output.
+    bool ownTag = false;
+    bool ownTagKept = false;
+    int outRate = 44100;
     ~Stream() {
         if (gf != nullptr) {
             lame_close(gf);
@@ -52,6 +58,47 @@ int QualityFrom(BE_WORD nQuality) {
         return lo;
     }
     return -1;
+}
+
+// The frame kept for the Info tag when LAME keeps none: a 64 kbit/s
+// frame, big enough for the tag, silent until the tag is written.
+constexpr int kOwnTagKbps = 64;
+int OwnTagFrame(const Stream& s, unsigned char* out) {
+    const bool mpeg1 = s.outRate >= 32000;
+    const int size = (mpeg1 ? 144 : 72) * kOwnTagKbps * 1000 / s.outRate;
+    std::memset(out, 0, static_cast<std::size_t>(size));
+    const int rateIndex = s.outRate == 48000 || s.outRate == 24000 || s.outRate == 12000  ? 1
+                          : s.outRate == 32000 || s.outRate == 16000 || s.outRate == 8000 ? 2
+                                                                                          : 0;
+    out[0] = 0xFF;
+    out[1] = mpeg1 ? 0xFB : s.outRate >= 16000 ? 0xF3 : 0xE3; // Layer III, no CRC
+    out[2] = static_cast<unsigned char>(((mpeg1 ? 5 : 8) << 4) | (rateIndex << 2));
+    out[3] = s.channels == 1 ? 0xC0 : 0x40; // mono, or joint stereo
+    return size;
+}
+
+// Fills the kept frame `f` with the Info tag: the frame count and the LAME
+// extension's encoder delay and padding, which players trim.
+void FillOwnTag(const Stream& s, unsigned char* f) {
+    const bool mpeg1 = s.outRate >= 32000;
+    const int sideInfo = mpeg1 ? (s.channels == 1 ? 17 : 32) : (s.channels == 1 ? 9 : 17);
+    unsigned char* t = f + 4 + sideInfo;
+    const auto put32 = [](unsigned char* at, unsigned v) {
+        at[0] = static_cast<unsigned char>(v >> 24);
+        at[1] = static_cast<unsigned char>(v >> 16);
+        at[2] = static_cast<unsigned char>(v >> 8);
+        at[3] = static_cast<unsigned char>(v);
+    };
+    std::memcpy(t, "Info", 4);
+    put32(t + 4, 1); // the frame count only
+    put32(t + 8, static_cast<unsigned>(lame_get_frameNum(s.gf)));
+    unsigned char* lame = t + 12;
+    std::snprintf(reinterpret_cast<char*>(lame), 10, "LAME%.5s", get_lame_short_version());
+    const unsigned delay = static_cast<unsigned>(lame_get_encoder_delay(s.gf)) & 0xFFF;
+    const unsigned padding = static_cast<unsigned>(lame_get_encoder_padding(s.gf)) & 0xFFF;
+    lame[21] = static_cast<unsigned char>(delay >> 4);
+    lame[22] = static_cast<unsigned char>((delay & 0x0F) << 4 | padding >> 8);
+    lame[23] = static_cast<unsigned char>(padding);
 }
 
 } // namespace
@@ -134,6 +181,13 @@ BE_EXPORT BE_ERR beInitStream(BE_CONFIG* cfg, BE_DWORD* dwSamples, BE_DWORD* dwB
     if (lame_init_params(s->gf) < 0) {
         return BE_ERR_INVALID_FORMAT_PARAMETERS;
     }
+    // LAME's own rule for a frame that holds its tag (header, side
+    // information and 156 bytes of tag).
+    s->outRate = lame_get_out_samplerate(s->gf);
+    const bool mpeg1 = s->outRate >= 32000;
+    const int frameBytes = (mpeg1 ? 144 : 72) * lame_get_brate(s->gf) * 1000 / s->outRate;
+    const int sideInfo = mpeg1 ? (s->channels == 1 ? 17 : 32) : (s->channels == 1 ? 9 : 17);
+    s->ownTag = l.bWriteVBRHeader != 0 && l.bEnableVBR == 0 && frameBytes < 4 + sideInfo + 156;
     *dwSamples = static_cast<BE_DWORD>(1152 * s->channels);
     *dwBufferSize = static_cast<BE_DWORD>(1.25 * 1152 + 7200);
     *phbeStream = reinterpret_cast<HBE_STREAM>(s.release());
@@ -151,16 +205,21 @@ BE_EXPORT BE_ERR beEncodeChunk(HBE_STREAM h, BE_DWORD nSamples, std::int16_t* pS
         return BE_ERR_SUCCESS;
     }
     const int frames = static_cast<int>(nSamples) / s->channels;
+    int kept = 0;
+    if (s->ownTag && !s->ownTagKept) {
+        kept = OwnTagFrame(*s, pOutput);
+        s->ownTagKept = true;
+    }
     int n = 0;
     if (s->channels == 1) {
-        n = lame_encode_buffer(s->gf, pSamples, pSamples, frames, pOutput, 0);
+        n = lame_encode_buffer(s->gf, pSamples, pSamples, frames, pOutput + kept, 0);
     } else {
-        n = lame_encode_buffer_interleaved(s->gf, pSamples, frames, pOutput, 0);
+        n = lame_encode_buffer_interleaved(s->gf, pSamples, frames, pOutput + kept, 0);
     }
     if (n < 0) {
         return n == -1 ? BE_ERR_BUFFER_TOO_SMALL : BE_ERR_INVALID_FORMAT_PARAMETERS;
     }
-    *pdwOutput = static_cast<BE_DWORD>(n);
+    *pdwOutput = static_cast<BE_DWORD>(n + kept);
     return BE_ERR_SUCCESS;
 }
 
@@ -200,18 +259,50 @@ BE_EXPORT BE_ERR beWriteVBRHeader(const char* /*lpszFileName*/) {
 }
 
 #ifndef VESTREL_OMIT_INFOTAG
+// Writes the Info tag into the frame LAME kept for it at the start of the
+// stream (after an ID3v2 tag, if the file has one), then closes the stream
+// as beCloseStream does. Called after beDeinitStream.
 BE_EXPORT BE_ERR beWriteInfoTag(HBE_STREAM h, const char* lpszFileName) {
     Stream* s = FromHandle(h);
     if (s == nullptr) {
         return BE_ERR_INVALID_HANDLE;
     }
     BE_ERR result = BE_ERR_SUCCESS;
-    if (lpszFileName != nullptr) {
-        if (std::FILE* f = std::fopen(lpszFileName, "rb+")) {
-            lame_mp3_tags_fid(s->gf, f);
-            std::fclose(f);
-        } else {
-            result = BE_ERR_INVALID_FORMAT_PARAMETERS;
+    unsigned char tag[2880]; // the largest Layer III frame
+    std::size_t n = 0;
+    if (s->ownTag && s->ownTagKept) {
+        n = static_cast<std::size_t>(OwnTagFrame(*s, tag));
+        FillOwnTag(*s, tag);
+    } else if (!s->ownTag) {
+        n = lame_get_lametag_frame(s->gf, tag, sizeof tag);
+    }
+    if (lpszFileName != nullptr && n > 0 && n <= sizeof tag) {
+        std::FILE* f = std::fopen(lpszFileName, "rb+");
+        result = BE_ERR_INVALID_FORMAT_PARAMETERS;
+        if (f != nullptr) {
+            unsigned char head[10] = {};
+            long at = 0;
+            if (std::fread(head, 1, sizeof head, f) == sizeof head &&
+                std::memcmp(head, "ID3", 3) == 0) {
+                at = 10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 |
+                           (head[9] & 0x7F));
+                if ((head[5] & 0x10) != 0) {
+                    at += 10; // the footer
+                }
+            }
+            // Only over the frame kept for it: never over sound.
+            unsigned char first[4] = {};
+            const bool reserved = std::fseek(f, at, SEEK_SET) == 0 &&
+                                  std::fread(first, 1, 4, f) == 4 &&
+                                  std::memcmp(first, tag, 2) == 0 &&
+                                  (first[2] & 0xFC) == (tag[2] & 0xFC); // same rate and size
+            if (reserved && std::fseek(f, at, SEEK_SET) == 0 && std::fwrite(tag, 1, n, f) == n &&
+                std::fflush(f) == 0) {
+                result = BE_ERR_SUCCESS;
+            }
+            if (std::fclose(f) != 0) {
+                result = BE_ERR_INVALID_FORMAT_PARAMETERS;
+            }
         }
     }
     beCloseStream(h);

@@ -135,7 +135,7 @@ sleep 0.5
 read -r qw qh < <(size_of "$q")
 click "$q" $((qw * 3 / 4)) $((qh - 18)) # Yes
 r=$(wait_other_window Vestrel "$w") || fail "replacing a file being recorded was not refused"
-grep -A2 "^box	The file $HOME/held.wma is being recorded by another window" "$VESTREL_SHOWN_LOG" |
+grep -A2 "^box	The file $HOME/held.wma is in use by another program (flock, process $holder)" "$VESTREL_SHOWN_LOG" |
     grep -q "Nothing was converted." || fail "the refusal says: $(tail -3 "$VESTREL_SHOWN_LOG")"
 press "$r" Return
 wait_gone_id "$r" || fail "Return left the refusal open"

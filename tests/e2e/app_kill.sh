@@ -1,6 +1,8 @@
 #!/bin/bash
 # A recording killed with SIGKILL leaves a decodable MP3 holding all but
-# at most the last two seconds.
+# at most the last two seconds. SIGTERM (a logout), SIGHUP (the terminal
+# closed) and SIGINT (Ctrl+C there) finish the take as Stop does, the last
+# part-second included, and the program ends with status 0.
 set -u
 . "$(dirname "$0")/lib.sh"
 start_recording
@@ -8,9 +10,24 @@ feed_tone 500 10 "$VESTREL_FIFO_ALPHA" &
 feeder=$!
 sleep 5
 kill -9 $app; app=
-kill $feeder 2>/dev/null
+kill_tree $feeder; wait $feeder 2>/dev/null
 mp3="$HOME/MyMP3.mp3"
 d=$(ffmpeg -v error -i "$mp3" -f s16le -ac 1 - | wc -c | awk '{ print $1 / 88200 }')
 echo "killed after ~5 s; the file decodes to $d s"
 awk -v d="$d" 'BEGIN { exit !(d >= 2.7) }' || fail "lost more than two seconds: $d s"
+
+for sig in TERM HUP INT; do
+    rm -f "$mp3"
+    drain_fifo "$VESTREL_FIFO_ALPHA" # of what the last feeder left
+    start_recording
+    wait_streams || fail "SIG$sig: the take did not start"
+    feed_tone 500 3 "$VESTREL_FIFO_ALPHA" || fail "SIG$sig: nobody recorded the source"
+    sleep 0.3
+    kill -$sig $app
+    wait_exit || fail "SIG$sig did not end the program"
+    a=$(audible_of "$mp3")
+    echo "SIG$sig after 3 s of tone: status $rc, $a s of sound kept"
+    [ "$rc" = 0 ] || fail "SIG$sig: status $rc"
+    awk -v a="$a" 'BEGIN { exit !(a > 2.8 && a < 3.3) }' || fail "SIG$sig: kept $a s of the 3 s fed"
+done
 echo "ok"

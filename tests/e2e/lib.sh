@@ -22,6 +22,7 @@ fail() {
 ( sleep "${E2E_LIMIT:-120}" >/dev/null 2>&1; echo "FAIL: still running after ${E2E_LIMIT:-120} s" >&2; kill -TERM $$ ) &
 watchdog=$!
 trap 'kill $watchdog 2>/dev/null; [ -n "${app:-}" ] && kill -9 $app 2>/dev/null
+      for m in ${small_disks:-}; do umount -l "$m" 2>/dev/null; done
       [ -n "${server:-}" ] && kill $server 2>/dev/null
       [ -n "${wl_helper:-}" ] && kill $wl_helper 2>/dev/null' EXIT
 
@@ -435,6 +436,26 @@ start_cli() {
     app=$!
 }
 
+# Mounts a tmpfs of size $1 (e.g. 1m) on a new folder, named in $disk and
+# unmounted when the script ends. Fails without root: skip that part then.
+small_disk() { # size
+    [ "$(id -u)" = 0 ] || return 1
+    disk=$(mktemp -d "$VESTREL_SESSION_ROOT/disk.XXXXXX") || return 1
+    mount -t tmpfs -o "size=$1" tmpfs "$disk" 2>/dev/null || return 1
+    small_disks="${small_disks:-} $disk"
+}
+# Fills file system $1 with a file $1/fill, leaving $2 bytes free.
+fill_disk() { # folder bytes-free
+    dd if=/dev/zero of="$1/fill" bs=4k 2>/dev/null
+    [ "$2" -gt 0 ] && truncate -s "-$2" "$1/fill"
+    sync
+}
+# "3 KB" as the program writes sizes (1 KB = 1000 bytes).
+size_text() { # bytes
+    awk -v b="$1" 'BEGIN { if (b < 1000) printf "%d bytes", b;
+        else if (b < 1000000) printf "%d KB", int((b + 500) / 1000); else printf "%.1f MB", b / 1e6 }'
+}
+
 # Waits up to 10 s until the sound server has $1 recording streams (default 1).
 wait_streams() { # [count]
     for _ in $(seq 100); do
@@ -442,6 +463,15 @@ wait_streams() { # [count]
         sleep 0.1
     done
     return 1
+}
+
+# Empties FIFO $1 of what a killed feeder wrote and nobody read.
+drain_fifo() { # fifo
+    python3 -c "import os, sys
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NONBLOCK)
+try:
+    while os.read(fd, 65536): pass
+except BlockingIOError: pass" "$1"
 }
 
 # Ends process $1 and everything it started (a feeder's sox and dd, which

@@ -24,10 +24,10 @@ press "$wb" Return
 box=$(wait_box Vestrel "$wb") || fail "B's Record was not refused with a box"
 screenshot "$box" "$shots/locked.png"
 grep -A2 "^box	The recording could not be started." "$VESTREL_SESSION_ROOT/shown-b.log" |
-    grep -qx "The file $mp3 is being recorded by another window. Choose another output file." ||
+    grep -qx "The file $mp3 is being recorded by another Vestrel window. Choose another output file." ||
     fail "B's box says: $(grep -A2 '^box' "$VESTREL_SESSION_ROOT/shown-b.log")"
 vestrel_cli --record "$mp3" 2>"$VESTREL_SESSION_ROOT/err"; rc=$?
-[ $rc = 1 ] && grep -q "is being recorded by another window" "$VESTREL_SESSION_ROOT/err" ||
+[ $rc = 1 ] && grep -q "is being recorded by another Vestrel window" "$VESTREL_SESSION_ROOT/err" ||
     fail "--record on A's file: status $rc, $(cat "$VESTREL_SESSION_ROOT/err")"
 [ "$(ls "$trash" | wc -l)" = 1 ] || fail "the Trash holds $(ls "$trash")"
 [ "$(source_outputs)" = 1 ] || fail "another recording stream was opened"
@@ -44,7 +44,9 @@ wait_exit || fail "B did not end"
 app=$a
 wait $feeder
 press "$wa" Return
-wait_latest status "^Last take 0:0[56]" 3 >/dev/null || fail "A's take: $(grep '^status' "$VESTREL_SHOWN_LOG" | tail -1)"
+# A clocked source (PipeWire) records on until Stop, which comes later
+# when B was slow: the sound in it is checked below.
+wait_latest status "^Last take 0:(0[5-9]|1[0-9])" 3 >/dev/null || fail "A's take: $(grep '^status' "$VESTREL_SHOWN_LOG" | tail -1)"
 s=$(audible_of "$mp3"); f=$(tone_of "$mp3")
 echo "A kept $s s of sound at $f Hz"
 awk -v s="$s" -v f="$f" 'BEGIN { exit !(s > 4.5 && s < 5.6 && f > 950 && f < 1050) }' ||

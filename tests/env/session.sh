@@ -33,6 +33,8 @@ export NO_AT_BRIDGE=1
 pids=()
 cleanup() {
     declare -F stop_a11y_bus >/dev/null && stop_a11y_bus
+    # Sound servers, the session's and any a test restarted.
+    [ -f "$root/server.pids" ] && pids+=($(cat "$root/server.pids"))
     for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
     # A server that has not gone after 5 s is ended: the test's result
     # must not wait for it.
@@ -172,47 +174,68 @@ wait_server() {
     pactl info >/dev/null 2>&1
 }
 
+# Starts the PulseAudio server (pipewire-pulse on PipeWire) with the two
+# pipe sources and the null output; its process in VESTREL_PULSE_PID.
+start_sound_server() {
+    local root=$VESTREL_SESSION_ROOT
+    if [ "${VESTREL_SOUND:-pulseaudio}" = pipewire ]; then
+        env -u DISPLAY pipewire-pulse >>"$root/pulse.log" 2>&1 &
+        export VESTREL_PULSE_PID=$!
+        echo $! >>"$root/server.pids"
+        export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+        if ! wait_server; then
+            echo "session: PipeWire did not start" >&2
+            cat "$root/pipewire.log" "$root/wireplumber.log" "$root/pulse.log" >&2; return 1
+        fi
+        # pipewire-pulse keeps backslashes, so the descriptions are quoted whole.
+        pactl load-module module-pipe-source source_name=zeta_mic file="$VESTREL_FIFO_ZETA" \
+            format=s16le rate=44100 channels=2 "source_properties='device.description=\"Zeta Microphone\"'" >/dev/null
+        pactl load-module module-pipe-source source_name=alpha_line file="$VESTREL_FIFO_ALPHA" \
+            format=s16le rate=44100 channels=2 "source_properties='device.description=\"Alpha Line In\"'" >/dev/null
+        pactl load-module module-null-sink sink_name=speakers >/dev/null
+        # The sources appear in the server's list a moment after loading.
+        for _ in $(seq 50); do
+            [ "$(pactl list short sources | grep -c -e zeta_mic -e alpha_line)" -ge 2 ] && break
+            sleep 0.1
+        done
+    else
+        pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
+            --system=no --disable-shm=yes \
+            --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/native" \
+            --load="module-pipe-source source_name=zeta_mic file=$VESTREL_FIFO_ZETA format=s16le rate=44100 channels=2 source_properties=device.description='Zeta\ Microphone'" \
+            --load="module-pipe-source source_name=alpha_line file=$VESTREL_FIFO_ALPHA format=s16le rate=44100 channels=2 source_properties=device.description='Alpha\ Line\ In'" \
+            --load="module-null-sink sink_name=speakers" \
+            >>"$root/pulse.log" 2>&1 &
+        export VESTREL_PULSE_PID=$! VESTREL_SOUND_PID=$!
+        echo $! >>"$root/server.pids"
+        export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
+        if ! wait_server; then
+            echo "session: PulseAudio did not start" >&2; cat "$root/pulse.log" >&2; return 1
+        fi
+    fi
+    pactl set-default-source alpha_line
+    pactl set-default-sink speakers
+}
+
+# For the command: kills the sound server (SIGKILL, as a crash) unless it
+# is gone already, and starts it again as the session started it.
+restart_sound_server() {
+    kill -9 "$VESTREL_PULSE_PID" 2>/dev/null
+    for _ in $(seq 50); do kill -0 "$VESTREL_PULSE_PID" 2>/dev/null || break; sleep 0.1; done
+    # A killed server leaves its pipe sources' FIFOs, which PulseAudio
+    # refuses to take over.
+    rm -f "$VESTREL_FIFO_ZETA" "$VESTREL_FIFO_ALPHA"
+    start_sound_server
+}
+export -f start_sound_server restart_sound_server wait_server display_up
+
+export VESTREL_SESSION_ROOT="$root"
 if [ "${VESTREL_SOUND:-pulseaudio}" = pipewire ]; then
     [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] || start_pipewire # the compositor's, if running
-    env -u DISPLAY pipewire-pulse >"$root/pulse.log" 2>&1 &
-    pids+=($!)
-    export VESTREL_PULSE_PID=$!
-    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-    if ! wait_server; then
-        echo "session: PipeWire did not start" >&2
-        cat "$root/pipewire.log" "$root/wireplumber.log" "$root/pulse.log" >&2; exit 1
-    fi
-    # pipewire-pulse keeps backslashes, so the descriptions are quoted whole.
-    pactl load-module module-pipe-source source_name=zeta_mic file="$VESTREL_FIFO_ZETA" \
-        format=s16le rate=44100 channels=2 "source_properties='device.description=\"Zeta Microphone\"'" >/dev/null
-    pactl load-module module-pipe-source source_name=alpha_line file="$VESTREL_FIFO_ALPHA" \
-        format=s16le rate=44100 channels=2 "source_properties='device.description=\"Alpha Line In\"'" >/dev/null
-    pactl load-module module-null-sink sink_name=speakers >/dev/null
-    # The sources appear in the server's list a moment after loading.
-    for _ in $(seq 50); do
-        [ "$(pactl list short sources | grep -c -e zeta_mic -e alpha_line)" -ge 2 ] && break
-        sleep 0.1
-    done
-else
-    pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit -n --use-pid-file=no \
-        --system=no --disable-shm=yes \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/native" \
-        --load="module-pipe-source source_name=zeta_mic file=$VESTREL_FIFO_ZETA format=s16le rate=44100 channels=2 source_properties=device.description='Zeta\ Microphone'" \
-        --load="module-pipe-source source_name=alpha_line file=$VESTREL_FIFO_ALPHA format=s16le rate=44100 channels=2 source_properties=device.description='Alpha\ Line\ In'" \
-        --load="module-null-sink sink_name=speakers" \
-        >"$root/pulse.log" 2>&1 &
-    pids+=($!)
-    export VESTREL_PULSE_PID=$! VESTREL_SOUND_PID=$!
-    export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/native"
-    if ! wait_server; then
-        echo "session: PulseAudio did not start" >&2; cat "$root/pulse.log" >&2; exit 1
-    fi
 fi
-# The default source is the first in the list, where the program starts;
-# a test about another default sets it itself.
-pactl set-default-source alpha_line
-pactl set-default-sink speakers
-export VESTREL_SESSION_ROOT="$root"
+start_sound_server || exit 1
+# The default source is the first in the list, where the program starts
+# (start_sound_server sets it); a test about another default sets it itself.
 # A test of "no sound server" points the program elsewhere.
 if [ -n "${VESTREL_PULSE_SERVER_OVERRIDE:-}" ]; then
     export PULSE_SERVER="$VESTREL_PULSE_SERVER_OVERRIDE"

@@ -2,6 +2,7 @@
 #include "recorder/Encoder.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
+#include "recorder/TakeFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <dlfcn.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -49,6 +51,19 @@ TEST(EncoderRealLibrary, ToneAtEachBitRateComesBackAtItsFrequencyLevelAndLength)
         EXPECT_EQ(p.sampleRate, c.rate);
         EXPECT_EQ(p.channels, 2);
         EXPECT_NEAR(p.bitRate, c.kbps * 1000.0, c.kbps * 10.0);
+
+        // The Info tag gives players the exact length, not an estimate from
+        // the bit rate (ffprobe counts the encoder's delay, its start time,
+        // in the duration); the engine reads the same from the frames.
+        const std::string warnings = RunOutput(
+            {"sh", "-c",
+             "ffprobe -v warning -show_entries format=duration,start_time -of csv=p=0 \"$0\" 2>&1",
+             file});
+        EXPECT_EQ(warnings.find("Estimating duration"), std::string::npos) << warnings;
+        double start = 1, duration = 0;
+        EXPECT_EQ(std::sscanf(warnings.c_str(), "%lf,%lf", &start, &duration), 2) << warnings;
+        EXPECT_NEAR(duration - start, seconds, 0.03) << warnings;
+        EXPECT_NEAR(TakeFileSeconds(file), seconds, 0.03);
 
         const auto decoded = DecodeMono(file);
         const double decodedSeconds = decoded.size() / 44100.0;
@@ -142,7 +157,7 @@ TEST(EncoderConfigRecorded, LibraryReceivesThePublishedConfiguration) {
     EXPECT_EQ(l.bCRC, 0);
     EXPECT_EQ(l.bCopyright, 1);
     EXPECT_EQ(l.bOriginal, 1);
-    EXPECT_EQ(l.bWriteVBRHeader, 0);
+    EXPECT_EQ(l.bWriteVBRHeader, 1); // the first frame is kept for the Info tag
     EXPECT_EQ(l.bEnableVBR, 0);
     EXPECT_EQ(l.nVBRQuality, 0);
     EXPECT_EQ(l.dwVbrAbr_bps, 0U);

@@ -12,9 +12,10 @@ TEST(RecordCommand, DurationsAsTheHelpWritesThemAndNothingElse) {
     EXPECT_EQ(app::ParseDuration("1h30m"), 5400);
     EXPECT_EQ(app::ParseDuration("2h5s"), 7205);
     EXPECT_EQ(app::ParseDuration("1:30:00"), 5400);
-    EXPECT_EQ(app::ParseDuration("0:45"), 45);
-    for (const char* bad : {"", "3", "s", "0s", "1m1h", "1h1h", "1.5h", "30x", "-5s", "1:60",
-                            "1:2:3:4", ":30", "1::3", "99999999s"}) {
+    EXPECT_EQ(app::ParseDuration("0:00:45"), 45);
+    // Two fields read as hours to some and minutes to others: refused.
+    for (const char* bad : {"", "3", "s", "0s", "1m1h", "1h1h", "1.5h", "30x", "-5s", "1:30",
+                            "0:45", "1:60:00", "1:2:3:4", ":30", "1::3", "99999999s"}) {
         EXPECT_FALSE(app::ParseDuration(bad).has_value()) << bad;
     }
 }
@@ -30,4 +31,13 @@ TEST(RecordCommand, TakeNamesFillInTheTimeAndTheHomeFolder) {
     const std::string relative = app::TakeFileName("take.mp3", monday10);
     EXPECT_EQ(relative.front(), '/');
     EXPECT_EQ(relative.substr(relative.size() - 9), "/take.mp3");
+    // Shown in messages as typed, less what names nothing.
+    EXPECT_EQ(app::TakeFileName("/a/./cli//same.mp3", monday10), "/a/cli/same.mp3");
+    EXPECT_EQ(app::TidyPath("/a/b/."), "/a/b");
+    EXPECT_EQ(app::TidyPath("/"), "/");
+    // As in the window, a take's name ends in .mp3.
+    EXPECT_EQ(app::TakeFileName("/a/x.wav", monday10), "/a/x.wav.mp3");
+    EXPECT_EQ(app::TakeFileName("/a/take", monday10), "/a/take.mp3");
+    EXPECT_EQ(app::TakeFileName("/a/LOUD.MP3", monday10), "/a/LOUD.MP3");
+    EXPECT_EQ(app::TakeFileName("/a.b/.hidden", monday10), "/a.b/.hidden.mp3");
 }
