@@ -80,7 +80,7 @@ void ShowHelpFileMissing(wxWindow* owner) {
 }
 
 bool AskStopAndQuit(wxWindow* owner) {
-    const wxString title = wxTheApp != nullptr ? wxTheApp->GetAppName() : wxString();
+    const wxString title = "Vestrel"; // as the recording's other boxes
     const wxString text = _("A recording is running. Stop it and quit?");
     wxMessageDialog box(owner, text, title, wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
     box.SetYesNoLabels(_("Stop and quit"), _("Keep recording"));

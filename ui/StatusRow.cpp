@@ -37,7 +37,10 @@ std::string SilenceWarningText(const std::string& device) {
 }
 
 wxString DiskAlmostFullText(double minutesLeft) {
-    const long n = std::max(1L, static_cast<long>(std::floor(minutesLeft)));
+    if (minutesLeft < 1) {
+        return _("Disk almost full: less than a minute left");
+    }
+    const long n = static_cast<long>(std::floor(minutesLeft));
     return wxString::Format(wxPLURAL("Disk almost full: about %ld minute left",
                                      "Disk almost full: about %ld minutes left", n),
                             n);
@@ -328,19 +331,22 @@ void CStatusRow::ShowText(const wxString& text) {
     }
     const bool wasWarning = m_shownText.StartsWith(kWarningHead);
     m_shownText = text;
-    // Only the warning can be longer than its place: the device's name is
-    // shortened so that the question stays whole, and the tooltip has it
-    // all. (Measuring asks the X server, so the time and size, which
-    // always fit, are not measured every second.)
+    // The silence warning's device name is shortened so that the question
+    // stays whole; another message is broken onto two lines where it is
+    // longer than the row; the tooltip has it all. (Measuring asks the X
+    // server, so the time and size, which always fit, are not measured
+    // every second.)
     const bool warning = text.StartsWith(kWarningHead);
-    const wxString label = warning ? FittedWarning() : text;
+    const bool takeTime = text.StartsWith("Recording ") || text.StartsWith("Paused ") ||
+                          text.StartsWith("Last take ") || text.StartsWith("Converting ");
+    const wxString label = warning ? FittedWarning() : takeTime ? text : TwoLines(text);
     // A screen reader reads the whole sentence, on one line, whatever the
     // row has room for (named before the label changes, which it hears).
     wxString whole = text;
     whole.Replace("\n", " ");
     platform::SetAccessibleName(m_text, whole);
     m_text->SetLabelText(label); // a name with & in it shown as it is
-    if (warning) {
+    if (warning || label != text) {
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
         m_text->UnsetToolTip();
@@ -354,6 +360,26 @@ void CStatusRow::ShowText(const wxString& text) {
     } else if (wasWarning && m_recording && text.StartsWith("Recording ")) { // not Pause
         AnnounceToUser(m_text, "Sound from " + m_device + " again");
     }
+}
+
+wxString CStatusRow::TwoLines(const wxString& text) const {
+    wxClientDC dc(m_text);
+    dc.SetFont(m_text->GetFont());
+    const int width = m_text->GetSize().x;
+    const auto fits = [&](const wxString& line) { return dc.GetTextExtent(line).x <= width; };
+    if (fits(text)) {
+        return text;
+    }
+    // The longest first line that fits, at a space; the rest shortened at
+    // its end only if even that does not fit.
+    for (size_t at = text.rfind(' '); at != wxString::npos && at > 0;
+         at = text.rfind(' ', at - 1)) {
+        if (fits(text.Left(at))) {
+            return text.Left(at) + "\n" +
+                   wxControl::Ellipsize(text.Mid(at + 1), dc, wxELLIPSIZE_END, std::max(width, 1));
+        }
+    }
+    return wxControl::Ellipsize(text, dc, wxELLIPSIZE_END, std::max(width, 1));
 }
 
 wxString CStatusRow::FittedWarning() const {

@@ -80,6 +80,8 @@ class CStatusRow : public wxEvtHandler {
     void ShowText(const wxString& text);
     wxString ProgressText();
     wxString FittedWarning() const;
+    // `text` as the row can hold it: on two lines where one is too short.
+    wxString TwoLines(const wxString& text) const;
     std::uint64_t FileSize() const;
     void OnSourcesChanged();
     void OnServerLost();

@@ -154,7 +154,7 @@ if small_disk 1m; then
     else
         grep -qx "The earlier file $lecture is in the Trash." "$err" || fail "where the earlier take is: $(cat "$err")"
     fi
-    [ "$(grep -c "^vestrel: Disk almost full: about 1 minute left$" "$err")" = 1 ] ||
+    [ "$(grep -c "^vestrel: Disk almost full: less than a minute left$" "$err")" = 1 ] ||
         fail "the little room left was not told once"
 
     fill_disk "$disk" 0

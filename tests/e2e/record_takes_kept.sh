@@ -48,9 +48,9 @@ if small_disk 1m; then
     sleep 0.5
     click "$w" 199 204 # Record (the focus is on Select output file...)
     feed_tone 1000 12 "$VESTREL_FIFO_ALPHA" & feeder=$!
-    wait_shown '^status	Disk almost full: about 1 minute left$' 5 >/dev/null ||
+    wait_shown '^status	Disk almost full: less than a minute left$' 5 >/dev/null ||
         fail "the row did not warn of the little room left"
-    grep -Eq '^(announced|notified)	Disk almost full: about 1 minute left$' "$VESTREL_SHOWN_LOG" ||
+    grep -Eq '^(announced|notified)	Disk almost full: less than a minute left$' "$VESTREL_SHOWN_LOG" ||
         fail "the little room left was not announced"
     box=$(wait_box Vestrel "$w") || fail "no box told of the full disk"
     kill_tree $feeder; wait $feeder
