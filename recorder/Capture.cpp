@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <stdio_ext.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -159,11 +161,20 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
         g_qwCapturedBytes += hdr->dwBytesRecorded;
         if (g_outFile != nullptr && g_dwMP3Bytes > 0 && !g_bWriteFailed) {
             // Flushed at once, so a crash loses at most the buffers in flight.
-            if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, g_outFile.get()) != 1 ||
-                std::fflush(g_outFile.get()) != 0) {
+            std::FILE* f = g_outFile.get();
+            const off_t before = ftello(f); // exact: nothing is left buffered
+            if (std::fwrite(g_pMP3Buffer.data(), g_dwMP3Bytes, 1, f) != 1 || std::fflush(f) != 0) {
+                const int why = errno;
                 g_bWriteFailed = true;
                 g_bOutputIncomplete = true;
-                Fail(std::string("writing the file failed (") + std::strerror(errno) + ")");
+                // A full disk takes part of the second: the file ends with
+                // the last whole one, never inside a frame, and what is left
+                // in the buffer is not written later into the room freed.
+                __fpurge(f);
+                if (before >= 0 && ::ftruncate(fileno(f), before) == 0) {
+                    fseeko(f, before, SEEK_SET);
+                }
+                Fail(std::string("writing the file failed (") + std::strerror(why) + ")");
             } else {
                 ++g_dwBuffersWritten;
             }

@@ -453,8 +453,10 @@ bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) 
         // the end of the take is in the file.
         std::vector<BE_BYTE> tail(16 * 1024);
         BE_DWORD n = 0;
+        // (Not after a write failed: the file ends with the last whole second
+        // written, and the tail does not follow it.)
         if (g_encoder.beDeinitStream(g_hbeStream, tail.data(), &n) == BE_ERR_SUCCESS && n > 0 &&
-            g_outFile != nullptr) {
+            g_outFile != nullptr && !g_bOutputIncomplete) {
             if (std::fwrite(tail.data(), 1, n, g_outFile.get()) != n) {
                 ok = false;
                 why = std::strerror(errno);

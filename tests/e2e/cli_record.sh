@@ -143,7 +143,9 @@ if small_disk 1m; then
     kill_tree $feeder; wait $feeder
     cat "$out" "$err"
     [ "$rc" = 1 ] || fail "full disk: status $rc"
-    decoded=$(ffmpeg -v error -i "$lecture" -f s16le - | wc -c | awk '{ print $1 / 176400 }')
+    decoded=$(ffmpeg -v error -i "$lecture" -f s16le - 2>"$err.decode" | wc -c | awk '{ print $1 / 176400 }')
+    # Whole frames only: the file ends with the last whole second written.
+    [ ! -s "$err.decode" ] || fail "the take on a full disk does not decode cleanly: $(cat "$err.decode")"
     size=$(size_text "$(stat -c %s "$lecture")")
     shown=$(sed -n "s|^$lecture: \([0-9]*\):\([0-9]*\), $size\$|\1 \2|p" "$out")
     [ -n "$shown" ] && awk -v t="$shown" -v d="$decoded" 'BEGIN { split(t, a, " "); s = a[1] * 60 + a[2]
