@@ -1,12 +1,11 @@
 #include "app/CorvaneApp.h"
 
 #include "platform/Accessibility.h"
+#include "platform/EndSignals.h"
 #include "platform/GlDrivers.h"
 #include "platform/TextColours.h"
 
 #include <wx/image.h>
-
-#include <csignal>
 
 // Static objects, in the order they come into being.
 const TheAppRef theApp;
@@ -22,8 +21,8 @@ namespace {
 
 // A logout (SIGHUP, SIGTERM) or Ctrl+C in the terminal that started the
 // window: the take is finished as Stop does and the program ends, status 0.
-// wxWidgets runs this from the main loop, not in the signal handler.
-void OnEndSignal(int /*signal*/) {
+// Run from the main loop, not in the signal handler.
+void OnEndSignal() {
     static bool ending = false;
     if (ending) {
         return; // a second signal while the take is being finished
@@ -57,16 +56,7 @@ bool CCorvaneApp::OnInit() {
     // Nor does any ask for update-UI events, which idle time would send to
     // every one of them.
     wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
-    // A SIGHUP ignored from the start (nohup) stays ignored; SIGINT is
-    // taken even so, as on the command line: a shell starts its background
-    // commands with it ignored.
-    struct sigaction hup {};
-    const bool hupIgnored = sigaction(SIGHUP, nullptr, &hup) == 0 && hup.sa_handler == SIG_IGN;
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        if (signal != SIGHUP || !hupIgnored) {
-            SetSignalHandler(signal, &OnEndSignal);
-        }
-    }
+    platform::OnEndSignals(&OnEndSignal);
     return true;
 }
 

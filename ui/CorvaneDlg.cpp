@@ -325,6 +325,9 @@ void CCorvaneDlg::EndProgram() {
         EndModal(wxID_CANCEL);
     } else if (!IsBeingDeleted()) {
         Destroy();
+        // The window goes at the next idle time, which an idle program
+        // ended by a signal would never reach by itself.
+        wxWakeUpIdle();
     }
 }
 

@@ -35,4 +35,11 @@ for sig in TERM HUP INT; do
     [ "$rc" = 0 ] || fail "SIG$sig: status $rc"
     awk -v a="$a" 'BEGIN { exit !(a > 2.8 && a < 3.3) }' || fail "SIG$sig: kept $a s of the 3 s fed"
 done
+# Idle, with nothing on the main loop's clock: the signal wakes it.
+start_app
+wait_window Vestrel >/dev/null || fail "no main window"
+sleep 1
+kill -TERM $app
+wait_exit || fail "SIGTERM did not end the idle program"
+[ "$rc" = 0 ] || fail "SIGTERM when idle: status $rc"
 echo "ok"
