@@ -24,12 +24,13 @@ press "$wb" Return
 box=$(wait_box Vestrel "$wb") || fail "B's Record was not refused with a box"
 # An error box shows the desktop's error icon, as the completion box does
 # (looked at again while a loaded machine has not drawn the box yet).
-for _ in $(seq 10); do
+for _ in $(seq 20); do
     sleep 0.3
     screenshot "$box" "$shots/locked.png"
     [ "$(red_pixels "$shots/locked.png")" -gt 300 ] && break
 done
-[ "$(red_pixels "$shots/locked.png")" -gt 300 ] || fail "B's error box shows no error icon"
+[ "$(red_pixels "$shots/locked.png")" -gt 300 ] ||
+    fail "B's error box shows no error icon (window $box: $(xdotool getwindowname "$box" 2>&1), $(size_of "$box"))"
 grep -A2 "^box	The recording could not be started." "$VESTREL_SESSION_ROOT/shown-b.log" |
     grep -qx "The file $mp3 is being recorded by another Vestrel window. Choose another output file." ||
     fail "B's box says: $(grep -A2 '^box' "$VESTREL_SESSION_ROOT/shown-b.log")"
