@@ -166,9 +166,10 @@ def status(pid):
                 whole = text.getText(0, -1)
                 if len(whole) != text.characterCount:
                     sys.exit("the text %r counts %d characters" % (whole, text.characterCount))
-                last = text.getStringAtOffset(text.characterCount - 1, pyatspi.TEXT_GRANULARITY_WORD)
+                last = text.getStringAtOffset(text.characterCount - 1,
+                                              pyatspi.TEXT_GRANULARITY_WORD)[0]
                 print("%s\t%s\t%s\t%s" % (o.name, o.description, whole.replace("\n", "\\n"),
-                                           last.content))
+                                           last))
                 return
     sys.exit("no status bar showing")
 
