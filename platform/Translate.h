@@ -1,0 +1,37 @@
+// The language a person reads: the program's texts translated through
+// gettext catalogs (text domain "vestrel"), chosen from the environment as
+// every desktop program does.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Sets the C library's locale from the environment (numbers, dates), picks
+// the first language of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that has a
+// catalog and loads it with the toolkit's own. English where none fits or
+// the locale is C, never an error. Made first thing in main(); the catalogs
+// are let go when it ends.
+class Translations {
+public:
+    Translations();
+    ~Translations();
+    Translations(const Translations&) = delete;
+    Translations& operator=(const Translations&) = delete;
+};
+
+// The language in use as a catalog names it ("de", "pt_BR"); "en" for the
+// English texts.
+std::string TranslationLanguage();
+
+// True when the language in use is written right to left.
+bool RightToLeftLanguage();
+
+// `english` in the language in use, as UTF-8; for code that works in
+// std::string. Window code uses wxWidgets' _() and wxPLURAL.
+const char* Tr(const char* english) __attribute__((format_arg(1)));
+// The form of `one`/`many` that number `n` takes in the language in use.
+const char* TrPlural(const char* one, const char* many, unsigned long n)
+    __attribute__((format_arg(1), format_arg(2)));
+
+} // namespace platform
