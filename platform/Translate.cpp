@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <wx/arrstr.h>
 #include <wx/translation.h>
 #include <wx/uilocale.h>
 
@@ -90,6 +91,31 @@ std::string ChooseLanguage(const char* messagesLocale) {
     return "en";
 }
 
+// Loads catalogs from the folders above and the system's, without asking
+// the toolkit where its data is: that needs the application object, which
+// does not exist yet when the command line is answered.
+class CatalogLoader : public wxTranslationsLoader {
+  public:
+    wxMsgCatalog* LoadCatalog(const wxString& domain, const wxString& lang) override {
+        std::vector<std::string> dirs = CatalogDirs();
+        dirs.emplace_back("/usr/share/locale"); // the toolkit's own catalog
+        for (const auto& dir : dirs) {
+            const std::string mo =
+                dir + "/" + lang.utf8_string() + "/LC_MESSAGES/" + domain.utf8_string() + ".mo";
+            struct stat st {};
+            if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+                return wxMsgCatalog::CreateFromFile(wxString::FromUTF8(mo), domain);
+            }
+        }
+        return nullptr;
+    }
+    wxArrayString GetAvailableTranslations(const wxString& /*domain*/) const override {
+        wxArrayString out;
+        out.Add(wxString::FromUTF8(g_language));
+        return out;
+    }
+};
+
 // UTF-8 copies of the translations handed out, kept for the program's life.
 const char* Utf8Of(const wxString& text) {
     static std::mutex lock;
@@ -111,10 +137,8 @@ void SetUpTranslations() {
     if (g_language == "en") {
         return; // the texts are English already
     }
-    for (const auto& dir : CatalogDirs()) {
-        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(wxString::FromUTF8(dir));
-    }
     auto translations = std::make_unique<wxTranslations>();
+    translations->SetLoader(std::make_unique<CatalogLoader>().release()); // it owns the loader
     translations->SetLanguage(wxString::FromUTF8(g_language));
     translations->AddStdCatalog();
     translations->AddCatalog(kDomain, wxLANGUAGE_ENGLISH_US);

@@ -169,7 +169,9 @@ class Device {
         });
 
         Connection::Lock lock(conn_.loop());
-        stream_ = pa_stream_new(conn_.context(), "Recording", &sampleSpec, nullptr);
+        // TRANSLATORS: the name the desktop's sound settings show for the program's recording
+        // stream, after the program's name.
+        stream_ = pa_stream_new(conn_.context(), Tr("Recording"), &sampleSpec, nullptr);
         if (stream_ == nullptr) {
             return kError;
         }
