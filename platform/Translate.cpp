@@ -28,22 +28,44 @@ constexpr const char* kDomain = "vestrel";
 
 std::string g_language = "en";
 
-// Build tree (bin/locale), an install moved anywhere, the configured prefix.
+// Build tree (bin/locale), an install moved anywhere, the configured prefix,
+// and the system's folder, where the toolkit's catalogs are.
 std::vector<std::string> CatalogDirs() {
     const std::string exe = ExecutableDir();
-    return {exe + "locale", exe + "../share/locale", VESTREL_LOCALEDIR};
+    return {exe + "locale", exe + "../share/locale", VESTREL_LOCALEDIR, "/usr/share/locale"};
+}
+
+std::string CatalogFile(const std::string& domain, const std::string& language) {
+    for (const auto& dir : CatalogDirs()) {
+        struct stat st {};
+        const std::string mo = dir + "/" + language + "/LC_MESSAGES/" + domain + ".mo";
+        if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            return mo;
+        }
+    }
+    return {};
 }
 
 bool HasCatalog(const std::string& language) {
-    for (const auto& dir : CatalogDirs()) {
-        struct stat st {};
-        const std::string mo = dir + "/" + language + "/LC_MESSAGES/" + kDomain + ".mo";
-        if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            return true;
-        }
-    }
-    return false;
+    return !CatalogFile(kDomain, language).empty();
 }
+
+// wxWidgets' own loader asks the application object for the standard paths,
+// and the command line is translated before there is one.
+class CatalogLoader : public wxTranslationsLoader {
+public:
+    wxMsgCatalog* LoadCatalog(const wxString& domain, const wxString& lang) override {
+        const std::string file = CatalogFile(domain.utf8_string(), lang.utf8_string());
+        return file.empty() ? nullptr : wxMsgCatalog::CreateFromFile(wxString::FromUTF8(file), domain);
+    }
+    wxArrayString GetAvailableTranslations(const wxString& domain) const override {
+        wxArrayString found;
+        if (HasCatalog(g_language) && domain == kDomain) {
+            found.push_back(wxString::FromUTF8(g_language));
+        }
+        return found;
+    }
+};
 
 // "de_DE.UTF-8@euro" gives "de_DE" then "de".
 std::vector<std::string> Candidates(std::string name) {
@@ -91,31 +113,6 @@ std::string ChooseLanguage(const char* messagesLocale) {
     return "en";
 }
 
-// Loads catalogs from the folders above and the system's, without asking
-// the toolkit where its data is: that needs the application object, which
-// does not exist yet when the command line is answered.
-class CatalogLoader : public wxTranslationsLoader {
-  public:
-    wxMsgCatalog* LoadCatalog(const wxString& domain, const wxString& lang) override {
-        std::vector<std::string> dirs = CatalogDirs();
-        dirs.emplace_back("/usr/share/locale"); // the toolkit's own catalog
-        for (const auto& dir : dirs) {
-            const std::string mo =
-                dir + "/" + lang.utf8_string() + "/LC_MESSAGES/" + domain.utf8_string() + ".mo";
-            struct stat st {};
-            if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-                return wxMsgCatalog::CreateFromFile(wxString::FromUTF8(mo), domain);
-            }
-        }
-        return nullptr;
-    }
-    wxArrayString GetAvailableTranslations(const wxString& /*domain*/) const override {
-        wxArrayString out;
-        out.Add(wxString::FromUTF8(g_language));
-        return out;
-    }
-};
-
 // UTF-8 copies of the translations handed out, kept for the program's life.
 const char* Utf8Of(const wxString& text) {
     static std::mutex lock;
@@ -130,7 +127,7 @@ const char* Utf8Of(const wxString& text) {
 
 } // namespace
 
-void SetUpTranslations() {
+Translations::Translations() {
     const char* const all = std::setlocale(LC_ALL, "");
     const char* const messages = all != nullptr ? std::setlocale(LC_MESSAGES, nullptr) : nullptr;
     g_language = ChooseLanguage(messages);
@@ -138,11 +135,17 @@ void SetUpTranslations() {
         return; // the texts are English already
     }
     auto translations = std::make_unique<wxTranslations>();
-    translations->SetLoader(std::make_unique<CatalogLoader>().release()); // it owns the loader
+    translations->SetLoader(new CatalogLoader); // owned by the translations
     translations->SetLanguage(wxString::FromUTF8(g_language));
     translations->AddStdCatalog();
     translations->AddCatalog(kDomain, wxLANGUAGE_ENGLISH_US);
     wxTranslations::Set(translations.release()); // wxWidgets owns it from here
+}
+
+Translations::~Translations() {
+    if (g_language != "en") {
+        wxTranslations::Set(nullptr);
+    }
 }
 
 std::string TranslationLanguage() {
