@@ -126,9 +126,11 @@ void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {
     if (m_statusRow) {
         m_statusRow->RecordingEnded();
     }
-    // TRANSLATORS: a screen reader's and the desktop notification's body:
-    // why the recording stopped (a sentence without its full stop).
-    AnnounceToUser(this, _("The recording stopped"),
-                   wxString::Format(_("%s."), wxString::FromUTF8(end.failure)));
+    // TRANSLATORS: told to a screen reader and shown as a desktop
+    // notification when a recording stops by itself; the reason follows.
+    const wxString summary = _("The recording stopped");
+    // TRANSLATORS: the notification's body: %s is why the recording stopped,
+    // a sentence without its full stop.
+    AnnounceToUser(this, summary, wxString::Format(_("%s."), wxString::FromUTF8(end.failure)));
     ShowMessageBox(this, wxString::FromUTF8(TakeEndText(end)), "Vestrel", wxOK | wxICON_WARNING);
 }

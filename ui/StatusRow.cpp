@@ -298,8 +298,13 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         m_tipClip = m_meter->ClipLit();
         // TRANSLATORS: the level meter's tooltip; %.1f is the peak in dBFS
         // (-12.5).
-        const wxString tip = wxString::Format(
-            m_tipClip ? _("Peak %.1f dBFS, clipped") : _("Peak %.1f dBFS"), tenths / 10.0);
+        wxString format = _("Peak %.1f dBFS");
+        if (m_tipClip) {
+            // TRANSLATORS: the level meter's tooltip when the input went
+            // over the top; %.1f is the peak in dBFS.
+            format = _("Peak %.1f dBFS, clipped");
+        }
+        const wxString tip = wxString::Format(format, tenths / 10.0);
         m_meter->SetToolTip(tip);
         NoteShownText("meter", tip);
     }
