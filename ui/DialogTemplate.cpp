@@ -20,7 +20,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <locale>
 #include <memory>
+#include <sstream>
 
 const char* LoadResString(int id) {
     switch (id) {
@@ -477,7 +480,10 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     double scale = NeededScale(dlg, made);
     scale = std::min(scale, fit);
     // A program reads the figure: not in the locale's way of writing numbers.
-    NoteShownText("scale", TemplateText(t.caption) + "\t" + wxString::FromCDouble(scale, 2));
+    std::ostringstream figure; // (wxString::FromCDouble writes 1,31 under a German locale)
+    figure.imbue(std::locale::classic());
+    figure << std::fixed << std::setprecision(2) << scale;
+    NoteShownText("scale", TemplateText(t.caption) + "\t" + figure.str());
 
     for (const auto& [c, w] : made) {
         if (w == nullptr) {
