@@ -232,6 +232,11 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
 
     std::string failure;
     auto lastSound = std::chrono::steady_clock::now();
+    // Since when this thread has been running on time: a process that was
+    // not run at all (a loaded machine, SIGSTOP) got no audio either, and
+    // the server holds it until the capture thread reads it.
+    auto awake = lastSound;
+    auto lastPoll = lastSound;
     std::uint32_t synced = 0;
     bool spaceTold = false;
     while (g_bRecording) {
@@ -243,6 +248,10 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
         }
         const int peak = wavein::TakeInputPeak(wavein::PeakReader::Engine);
         const auto now = std::chrono::steady_clock::now();
+        if (now - lastPoll > kPoll + std::chrono::seconds(1)) {
+            awake = now;
+        }
+        lastPoll = now;
         if (wavein::InputPaused() ||
             (peak > 0 && 20.0 * std::log10(peak / double(wavein::kFullScale)) >= kSilenceDb)) {
             lastSound = now;
@@ -267,7 +276,8 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
             failure = CaptureFailureReason();
             break;
         }
-        if (wavein::waveInSecondsSinceData(g_hWaveIn.load()) > kStallSeconds) {
+        if (wavein::waveInSecondsSinceData(g_hWaveIn.load()) > kStallSeconds &&
+            std::chrono::duration<double>(now - awake).count() > kStallSeconds) {
             failure = "the recording device stopped delivering sound";
             break;
         }

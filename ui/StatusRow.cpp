@@ -121,6 +121,9 @@ CStatusRow::CStatusRow(wxWindow* dlg)
       m_text(static_cast<wxStaticText*>(dlg->FindWindow(IDC_TAKE_STATUS))),
       m_meter(static_cast<CLevelMeter*>(dlg->FindWindow(IDC_LEVEL_METER))), m_timer(this) {
     m_pause->Disable();
+    // Its accessible text becomes the row's whole message before a screen
+    // reader has seen it.
+    platform::SetShownText(m_text, m_text->GetLabelText(), m_text->GetLabelText());
     Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
     m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
     m_meter->SetToolTip(_("Peak level of the input"));
@@ -396,11 +399,10 @@ void CStatusRow::ShowText(const wxString& text, Shown kind) {
     const bool takeTime = kind == Shown::TakeTime || kind == Shown::Converting;
     const wxString label = warning ? FittedWarning() : takeTime ? text : TwoLines(text);
     // A screen reader reads the whole sentence, on one line, whatever the
-    // row has room for (named before the label changes, which it hears).
+    // row has room for: as the status bar's name and as its text.
     wxString whole = text;
     whole.Replace("\n", " ");
-    platform::SetAccessibleName(m_text, whole);
-    m_text->SetLabelText(label); // a name with & in it shown as it is
+    platform::SetShownText(m_text, label, whole);
     if (warning || label != text) {
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
