@@ -4,6 +4,7 @@
 #include "platform/EndSignals.h"
 #include "platform/GlDrivers.h"
 #include "platform/TextColours.h"
+#include "platform/Translate.h"
 
 #include <wx/image.h>
 
@@ -48,6 +49,7 @@ bool CCorvaneApp::OnInit() {
     wxInitAllImageHandlers();
     // Before any window, so that none is drawn in the dark variant first.
     platform::KeepLightTheme();
+    platform::UseLanguageDirection();
     // "Vestrel", not the application id the windows carry.
     platform::SetApplicationName("Vestrel");
     // No window of the program handles idle events: not handing them to

@@ -1,5 +1,6 @@
 #include "platform/Translate.h"
 
+#include "platform/DynamicLibrary.h"
 #include "platform/Paths.h"
 
 #include <wx/translation.h>
@@ -106,6 +107,10 @@ void SetUpTranslations() {
     const char* const all = std::setlocale(LC_ALL, "");
     const char* const messages = all != nullptr ? std::setlocale(LC_MESSAGES, nullptr) : nullptr;
     g_language = ChooseLanguage(messages);
+    // One language in the whole process: the toolkit's own texts (a file
+    // chooser's buttons) follow the program's, not a language it has no
+    // catalog for.
+    setenv("LANGUAGE", g_language.c_str(), 1);
     if (g_language == "en") {
         return; // the texts are English already
     }
@@ -126,6 +131,16 @@ std::string TranslationLanguage() {
 bool RightToLeftLanguage() {
     const wxLanguageInfo* info = wxUILocale::FindLanguageInfo(wxString::FromUTF8(g_language));
     return info != nullptr && info->LayoutDirection == wxLayout_RightToLeft;
+}
+
+void UseLanguageDirection() {
+    using SetDirection = void (*)(int);
+    static const auto set = LinkedSymbol<SetDirection>("gtk_widget_set_default_direction");
+    if (set != nullptr) {
+        constexpr int kLeftToRight = 1; // GTK_TEXT_DIR_LTR
+        constexpr int kRightToLeft = 2;
+        set(RightToLeftLanguage() ? kRightToLeft : kLeftToRight);
+    }
 }
 
 const char* Tr(const char* english) {

@@ -199,11 +199,17 @@ void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId) {
 namespace {
 
 // Where `w` is in the client area of its top-level window, summed up the
-// parent chain (a Wayland client knows no screen positions).
+// parent chain (a Wayland client knows no screen positions), as drawn: a
+// right-to-left window mirrors its children.
 wxPoint InWindow(wxWindow* w) {
     wxPoint at;
     for (; w != nullptr && !w->IsTopLevel(); w = w->GetParent()) {
-        at += w->GetPosition();
+        wxPoint p = w->GetPosition();
+        const wxWindow* parent = w->GetParent();
+        if (parent != nullptr && parent->GetLayoutDirection() == wxLayout_RightToLeft) {
+            p.x = parent->GetClientSize().x - p.x - w->GetSize().x;
+        }
+        at += p;
     }
     return at;
 }
@@ -267,6 +273,12 @@ PixelRect ToPixels(wxWindow* dlg, const ControlTemplate& c, double scale) {
 
 namespace {
 
+// A template text in the language in use (an empty text stays empty: the
+// catalog's header is filed under "").
+wxString Shown(const char* english) {
+    return *english == '\0' ? wxString() : wxGetTranslation(wxString::FromUTF8(english));
+}
+
 bool IsCombo(Kind k) {
     return k == Kind::ComboDropList || k == Kind::ComboDropListSorted;
 }
@@ -284,7 +296,7 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
     switch (c.kind) {
     case Kind::PushButton:
     case Kind::DefPushButton: {
-        auto* b = new wxButton(dlg, id, wxString::FromUTF8(c.text));
+        auto* b = new wxButton(dlg, id, Shown(c.text));
         if (c.kind == Kind::DefPushButton) {
             b->SetDefault();
         }
@@ -310,13 +322,13 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
                            wxTE_READONLY | wxTE_LEFT);
         break;
     case Kind::GroupBox:
-        w = new wxStaticBox(dlg, id, wxString::FromUTF8(c.text));
+        w = new wxStaticBox(dlg, id, Shown(c.text));
         break;
     case Kind::Static:
-        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text));
+        w = new wxStaticText(dlg, id, Shown(c.text));
         break;
     case Kind::StatusText:
-        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text), wxDefaultPosition, wxDefaultSize,
+        w = new wxStaticText(dlg, id, Shown(c.text), wxDefaultPosition, wxDefaultSize,
                              wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
         break;
     case Kind::LevelMeter:
@@ -347,7 +359,7 @@ void NameForScreenReader(wxDialog* dlg, const DialogTemplate& t,
             platform::SetAccessibleRole(w, platform::AccessibleRole::StatusBar);
         }
         if (const auto it = t.accessibleNames.find(c->id); it != t.accessibleNames.end()) {
-            platform::SetAccessibleName(w, wxString::FromUTF8(it->second));
+            platform::SetAccessibleName(w, Shown(it->second));
         }
     }
 }
@@ -374,7 +386,20 @@ double ScaleToFit(wxDialog* dlg, const DialogTemplate& t) {
 
 namespace {
 
-// The scale at which every text of the template's controls fits.
+// Room the control's English text would need where it shows a translation:
+// the layout's scale comes from the English texts, so every language gets
+// the English layout, and a longer translation widens only its control.
+wxSize EnglishNeed(wxWindow* w, const ControlTemplate& c, bool textOnly) {
+    wxSize need = NeededSize(w, textOnly);
+    const wxString english = wxString::FromUTF8(c.text);
+    const wxString shown = w->GetLabel();
+    if (!english.empty() && shown != english) {
+        need.x += w->GetTextExtent(english).x - w->GetTextExtent(shown).x;
+    }
+    return need;
+}
+
+// The scale at which every English text of the template's controls fits.
 double NeededScale(wxDialog* dlg,
                    const std::vector<std::pair<const ControlTemplate*, wxWindow*>>& made,
                    bool textOnly = false) {
@@ -384,7 +409,7 @@ double NeededScale(wxDialog* dlg,
             continue;
         }
         const PixelRect r = ToPixels(dlg, *c, 1.0);
-        const wxSize need = NeededSize(w, textOnly);
+        const wxSize need = EnglishNeed(w, *c, textOnly);
         const wxSize visible(r.w, dlg->ConvertDialogToPixels(wxSize(0, VisibleHeightDlu(*c))).y);
         switch (c->kind) {
         case Kind::PushButton:
@@ -417,12 +442,121 @@ void SetFontWithin(wxWindow* w, const wxFont& font) {
     }
 }
 
+// A control at its place in the window, and what making room for a longer
+// text did to it, in pixels.
+struct Placed {
+    const ControlTemplate* c;
+    wxWindow* w;
+    PixelRect r;   // at the layout's scale
+    int need;      // width its text needs
+    int shift = 0; // moved right
+    int grow = 0;  // widened
+    int Right() const { return r.x + r.w + shift + grow; }
+};
+
+bool SameRow(const ControlTemplate& a, const ControlTemplate& b) {
+    return a.y < b.y + VisibleHeightDlu(b) && b.y < a.y + VisibleHeightDlu(a);
+}
+
+bool Inside(const ControlTemplate& in, const ControlTemplate& box) {
+    return box.kind == Kind::GroupBox && &in != &box && in.x >= box.x &&
+           in.x + in.w <= box.x + box.w && in.y >= box.y &&
+           in.y + VisibleHeightDlu(in) <= box.y + box.h;
+}
+
+// Controls that take the width they are given: a box, an entry, a panel.
+bool Stretches(Kind k) {
+    return k == Kind::GroupBox || k == Kind::EditReadOnly || k == Kind::Player ||
+           k == Kind::Browser || k == Kind::RichText;
+}
+
+// Width the text of a control needs (0: it has none, or handles any width).
+int WidthNeeded(wxWindow* w, Kind k, bool textOnly) {
+    switch (k) {
+    case Kind::PushButton:
+    case Kind::DefPushButton:
+    case Kind::ComboDropList:
+    case Kind::ComboDropListSorted:
+    case Kind::Static:
+    case Kind::GroupBox:
+        return NeededSize(w, textOnly).x;
+    default:
+        return 0;
+    }
+}
+
+// Makes room for texts longer than their rectangles, as a box layout does:
+// such a control widens, what is right of it in its row moves right by as
+// much, a group box widens around what it holds, and the dialog widens to
+// hold it all; what reached the dialog's right edge stays there (a box or
+// panel stretches, a button moves). English texts fit: nothing changes.
+// Returns the dialog's client width.
+int MakeRoom(std::vector<Placed>& all, int width, int widthDlu) {
+    bool changed = true;
+    for (int pass = 0; pass < 8 && changed; ++pass) {
+        changed = false;
+        for (Placed& p : all) {
+            int shift = 0;
+            int grow = std::max(0, p.need - p.r.w);
+            for (const Placed& q : all) {
+                if (q.c->x + q.c->w <= p.c->x && SameRow(*p.c, *q.c)) {
+                    shift = std::max(shift, q.shift + q.grow);
+                } else if (Inside(*q.c, *p.c)) {
+                    const int gap = p.r.x + p.r.w - (q.r.x + q.r.w);
+                    grow = std::max(grow, q.Right() + gap - (p.r.x + p.r.w + shift));
+                }
+            }
+            if (shift != p.shift || grow != p.grow) {
+                p.shift = shift;
+                p.grow = grow;
+                changed = true;
+            }
+        }
+    }
+    int right = 0;
+    int wider = 0;
+    for (const Placed& p : all) {
+        right = std::max(right, p.r.x + p.r.w);
+        wider = std::max(wider, p.Right());
+    }
+    const int more = std::max(0, wider - right);
+    if (more == 0) {
+        return width;
+    }
+    constexpr int kRightEdgeDlu = 20;
+    for (Placed& p : all) {
+        const int extra = more - p.shift - p.grow;
+        if (p.c->x + p.c->w < widthDlu - kRightEdgeDlu || extra <= 0) {
+            continue;
+        }
+        if (Stretches(p.c->kind)) {
+            p.grow += extra;
+            continue;
+        }
+        p.shift += extra;
+        // The entry left of a button that moved follows it.
+        Placed* left = nullptr;
+        for (Placed& q : all) {
+            if (q.c->x + q.c->w <= p.c->x && SameRow(*p.c, *q.c) &&
+                (left == nullptr || q.c->x > left->c->x)) {
+                left = &q;
+            }
+        }
+        if (left != nullptr && Stretches(left->c->kind) &&
+            left->c->x + left->c->w < widthDlu - kRightEdgeDlu) {
+            left->grow += extra;
+        }
+    }
+    return width + more;
+}
+
 // The smallest font the controls get on a screen too small for them.
 constexpr double kSmallestPoints = 6.0;
 
 } // namespace
 
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts) {
+    dlg->SetTitle(Shown(t.caption));
     std::vector<std::pair<const ControlTemplate*, wxWindow*>> made;
     // Group boxes first: on GTK a box created after its neighbours covers
     // them. They take no focus, so the tab order stays the template's.
@@ -446,7 +580,8 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     // dialog's own units. Padding does not shrink with the font: a few
     // rounds.
     double textScale = NeededScale(dlg, made, true);
-    if (textScale > fit) {
+    const bool shrunk = textScale > fit;
+    if (shrunk) {
         wxFont font = dlg->GetFont();
         for (int round = 0; round < 6 && textScale > fit; ++round) {
             const double points = font.GetFractionalPointSize();
@@ -467,20 +602,20 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     scale = std::min(scale, fit);
     NoteShownText("scale", wxString::Format("%s\t%.2f", wxString::FromUTF8(t.caption), scale));
 
+    std::vector<Placed> placed;
     for (const auto& [c, w] : made) {
-        if (w == nullptr) {
-            continue;
+        if (w != nullptr) {
+            placed.push_back({c, w, ToPixels(dlg, *c, scale), WidthNeeded(w, c->kind, shrunk)});
         }
-        const PixelRect r = ToPixels(dlg, *c, scale);
-        int h = r.h;
-        if (IsCombo(c->kind)) {
-            h = w->GetBestSize().y;
-        }
-        w->SetSize(r.x, r.y, r.w, h);
     }
     const PixelRect whole =
         ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, scale);
-    dlg->SetClientSize(whole.w, whole.h);
+    const int width = MakeRoom(placed, whole.w, t.width);
+    for (const Placed& p : placed) {
+        const int h = IsCombo(p.c->kind) ? p.w->GetBestSize().y : p.r.h;
+        p.w->SetSize(p.r.x + p.shift, p.r.y, p.r.w + p.grow, h);
+    }
+    dlg->SetClientSize(width, whole.h);
     const wxSize outer = dlg->GetSize();
     dlg->SetMinSize(outer);
     dlg->SetMaxSize(outer);
