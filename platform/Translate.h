@@ -11,8 +11,15 @@ namespace platform {
 // the first language of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that has a
 // catalog and loads it with the toolkit's own. English where none fits or
 // the locale is C, never an error; LANGUAGE is set to the language chosen,
-// so that the toolkit's texts follow it. First thing in main().
-void SetUpTranslations();
+// so that the toolkit's texts follow it. Made first thing in main(); the catalogs
+// are let go when it ends.
+class Translations {
+public:
+    Translations();
+    ~Translations();
+    Translations(const Translations&) = delete;
+    Translations& operator=(const Translations&) = delete;
+};
 
 // The language in use as a catalog names it ("de", "pt_BR"); "en" for the
 // English texts.

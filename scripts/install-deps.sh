@@ -1,19 +1,15 @@
 #!/bin/bash
 # Installs the Debian 12 packages Vestrel needs.
-#   scripts/install-deps.sh          to build and run (gettext and po4a
-#                                    build the catalogs; wx3.2-i18n and
-#                                    fonts-noto-cjk are what the package
-#                                    recommends: toolkit texts, Japanese)
+#   scripts/install-deps.sh          to build and run
 #   scripts/install-deps.sh --tests  also what the test suite uses
 set -eu
 run_pkgs=(
-    build-essential cmake pkg-config
+    build-essential cmake pkg-config gettext po4a
     libwxgtk3.2-dev libwxgtk-webview3.2-dev libwxgtk-media3.2-dev
     libpulse-dev libmp3lame-dev
     ffmpeg
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
     bubblewrap xdg-dbus-proxy
-    gettext po4a
     wx3.2-i18n fonts-noto-cjk
 )
 test_pkgs=(
@@ -23,10 +19,10 @@ test_pkgs=(
     sox espeak-ng lame
     python3 procps strace
     pipewire pipewire-pulse wireplumber
+    locales
     dbus at-spi2-core python3-pyatspi python3-gi gir1.2-glib-2.0
     mutter gstreamer1.0-pipewire
     dpkg-dev lintian desktop-file-utils appstream librsvg2-bin libxml2-utils
-    locales
 )
 pkgs=("${run_pkgs[@]}")
 if [ "${1:-}" = "--tests" ]; then
