@@ -62,6 +62,10 @@ bool CCorvaneApp::OnInit() {
     return true;
 }
 
+wxLayoutDirection CCorvaneApp::GetLayoutDirection() const {
+    return platform::RightToLeftLanguage() ? wxLayout_RightToLeft : wxLayout_LeftToRight;
+}
+
 int CCorvaneApp::OnRun() {
     // The main dialog is a shown top-level window, not a modal one: a modal
     // grab would block the modeless Options window and completion boxes.

@@ -513,20 +513,29 @@ int MakeRoom(std::vector<Placed>& all, int width, int widthDlu) {
             }
         }
     }
+    // What reaches the right edge keeps its distance from it, so that what
+    // lines up there in English still does.
+    constexpr int kRightEdgeDlu = 20;
+    const auto atRightEdge = [widthDlu](const Placed& p) {
+        return p.c->x + p.c->w >= widthDlu - kRightEdgeDlu;
+    };
     int right = 0;
     int wider = 0;
+    int more = 0;
     for (const Placed& p : all) {
         right = std::max(right, p.r.x + p.r.w);
         wider = std::max(wider, p.Right());
+        if (atRightEdge(p)) {
+            more = std::max(more, p.shift + p.grow);
+        }
     }
-    const int more = std::max(0, wider - right);
+    more = std::max(more, wider - right);
     if (more == 0) {
         return width;
     }
-    constexpr int kRightEdgeDlu = 20;
     for (Placed& p : all) {
         const int extra = more - p.shift - p.grow;
-        if (p.c->x + p.c->w < widthDlu - kRightEdgeDlu || extra <= 0) {
+        if (!atRightEdge(p) || extra <= 0) {
             continue;
         }
         if (Stretches(p.c->kind)) {
@@ -542,8 +551,7 @@ int MakeRoom(std::vector<Placed>& all, int width, int widthDlu) {
                 left = &q;
             }
         }
-        if (left != nullptr && Stretches(left->c->kind) &&
-            left->c->x + left->c->w < widthDlu - kRightEdgeDlu) {
+        if (left != nullptr && Stretches(left->c->kind) && !atRightEdge(*left)) {
             left->grow += extra;
         }
     }
