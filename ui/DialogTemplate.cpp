@@ -464,10 +464,11 @@ bool Inside(const ControlTemplate& in, const ControlTemplate& box) {
            in.y + VisibleHeightDlu(in) <= box.y + box.h;
 }
 
-// Controls that take the width they are given: a box, an entry, a panel.
+// Controls that take the width they are given: a box, an entry, a panel, a
+// label (its text stays at its start).
 bool Stretches(Kind k) {
     return k == Kind::GroupBox || k == Kind::EditReadOnly || k == Kind::Player ||
-           k == Kind::Browser || k == Kind::RichText;
+           k == Kind::Browser || k == Kind::RichText || k == Kind::Static;
 }
 
 // Width the text of a control needs (0: it has none, or handles any width).

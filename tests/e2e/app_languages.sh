@@ -13,6 +13,7 @@ set -u
 a11y() { /usr/bin/python3 "$(dirname "$0")/a11y.py" "$@"; }
 # The locales, made once per build tree (gettext reads no catalog under C).
 export LOCPATH=$bin/../test-locales
+mkdir -p "$LOCPATH"
 for l in de_DE ja_JP ar_EG sv_SE; do
     [ -d "$LOCPATH/$l.UTF-8" ] || localedef -i $l -f UTF-8 "$LOCPATH/$l.UTF-8" >/dev/null 2>&1
     [ -d "$LOCPATH/$l.UTF-8" ] || fail "could not make the locale $l.UTF-8"
@@ -44,10 +45,11 @@ for loc in de_DE ja_JP ar_EG; do
     lang=${loc%_*}
     mo=$bin/locale/$lang/LC_MESSAGES/vestrel.mo
     [ -f "$mo" ] || fail "no catalog $mo"
-    export LANG=$loc.UTF-8 VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown-$lang.log
+    # (The script's own tools speak English: only the program gets the language.)
+    export VESTREL_SHOWN_LOG=$VESTREL_SESSION_ROOT/shown-$lang.log
     main=$(tr_to Vestrel)
     mp3=$HOME/take-$lang.mp3
-    start_app
+    LANG=$loc.UTF-8 start_app
     w=$(wait_window "$main") || fail "$lang: no main window"
     sleep 1
     a11y check $app Vestrel "$mo" || fail "$lang: the main window as a screen reader reads it (above)"
@@ -86,21 +88,21 @@ for loc in de_DE ja_JP ar_EG; do
     sleep 1
     screenshot "$f" "$shots/save-as-$lang.png"
     save_as "$mp3" "$(tr_to "Select a file")"
-    # A take of 2 s of tone.
-    press "$w" Return
+    # A take of 2 s of tone (the focus is on the button that opened Save As).
+    a11y press $app "$(tr_to Record)"
     wait_streams || fail "$lang: Record does not record"
     feed_tone 1000 2 "$VESTREL_FIFO_ALPHA"
-    press "$w" Return
+    a11y press $app "$(tr_to Stop)"
     wait_latest status . 3 >/dev/null
     sleep 0.5
     d=$(duration_of "$mp3")
     awk -v d="$d" 'BEGIN { exit !(d > 1.5 && d < 8) }' || fail "$lang: the take lasts ${d:-nothing}"
     # Its file held by the command line: Record is refused in the language.
     gui=$app streams=$(source_outputs)
-    start_cli --record "$mp3" >/dev/null
+    LANG=$loc.UTF-8 start_cli --record "$mp3" >/dev/null
     cli=$app app=$gui
     wait_streams $((streams + 1)) || fail "$lang: the command line does not record"
-    press "$w" Return
+    a11y press $app "$(tr_to Record)"
     box=$(wait_box "$main" "$w") || fail "$lang: Record on a held file showed no box"
     sleep 1
     screenshot "$box" "$shots/error-$lang.png"
