@@ -71,6 +71,7 @@ const DialogTemplate& MainDialogTemplate() {
             {1011, "Information page"},
         },
         {{"Select Source", 1000}},
+        {{1, {"Stop"}}, {4, {"Cancel"}}, {1012, {"Resume", "Cancel"}}},
     };
     return t;
 }
@@ -423,6 +424,9 @@ double NeededScale(wxDialog* dlg,
             scale = std::max(scale, static_cast<double>(need.y) / visible.y);
             break;
         case Kind::Static:
+            // A taller script (Japanese) needs taller lines.
+            scale = std::max(scale, static_cast<double>(need.y) / visible.y);
+            [[fallthrough]];
         case Kind::GroupBox:
             scale = std::max(scale, static_cast<double>(need.x) / visible.x);
             break;
@@ -613,9 +617,18 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
 
     std::vector<Placed> placed;
     for (const auto& [c, w] : made) {
-        if (w != nullptr) {
-            placed.push_back({c, w, ToPixels(dlg, *c, scale), WidthNeeded(w, c->kind, shrunk)});
+        if (w == nullptr) {
+            continue;
         }
+        int need = WidthNeeded(w, c->kind, shrunk);
+        if (const auto it = t.otherTexts.find(c->id); it != t.otherTexts.end()) {
+            const int shown = w->GetTextExtent(w->GetLabel()).x;
+            for (const char* other : it->second) {
+                need = std::max(need, WidthNeeded(w, c->kind, shrunk) - shown +
+                                          w->GetTextExtent(Shown(other)).x);
+            }
+        }
+        placed.push_back({c, w, ToPixels(dlg, *c, scale), need});
     }
     const PixelRect whole =
         ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, scale);

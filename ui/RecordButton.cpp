@@ -78,7 +78,7 @@ void CCorvaneDlg::WatchRecordings(bool watch) {
 
 void CCorvaneDlg::OnRecordStop() {
     const wxString caption = RecordButton()->GetLabel();
-    if (caption == "Record") {
+    if (caption == _("Record")) {
         m_player.put_URL(wxString());
         const RecordRequest req = ReadRequest(*this);
         std::string error;
@@ -87,7 +87,7 @@ void CCorvaneDlg::OnRecordStop() {
                            wxOK | wxICON_ERROR);
             return;
         }
-        RecordButton()->SetLabel("Stop");
+        RecordButton()->SetLabel(_("Stop"));
         if (m_statusRow) {
             m_statusRow->RecordingStarted(DeviceList()->GetStringSelection(),
                                           wxString::FromUTF8(req.fileName));
@@ -98,14 +98,14 @@ void CCorvaneDlg::OnRecordStop() {
     if (m_statusRow) {
         m_statusRow->RecordingEnded();
     }
-    RecordButton()->SetLabel("Record");
+    RecordButton()->SetLabel(_("Record"));
     // The take may have been saved elsewhere when its folder went away.
     m_player.put_URL(
         wxString::FromUTF8(g_windowObserver ? g_windowObserver->KeptAt() : std::string()));
 }
 
 void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {
-    if (m_statusRow && RecordButton()->GetLabel() != "Record") {
+    if (m_statusRow && RecordButton()->GetLabel() != _("Record")) {
         m_statusRow->DiskAlmostFull(minutesLeft);
     }
 }
@@ -113,9 +113,9 @@ void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {
 void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {
     // Reported late, the failure may be about a recording that a Stop has
     // already tidied up, with a new one running since: leave that one be.
-    if (IsCurrentTake(end.generation) && RecordButton()->GetLabel() != "Record") {
+    if (IsCurrentTake(end.generation) && RecordButton()->GetLabel() != _("Record")) {
         StopRecording();
-        RecordButton()->SetLabel("Record");
+        RecordButton()->SetLabel(_("Record"));
         m_player.put_URL(wxString::FromUTF8(end.keptAt));
     }
     if (m_statusRow) {

@@ -77,7 +77,7 @@ for loc in de_DE ja_JP ar_EG; do
     if [ $lang = ar ]; then
         read -r x width < <(awk -F'\t' -v c="$main" -v r="$(tr_to Record)" '
             $1 == "layout" && $2 == c { split($3, p, " "); if (p[1] + p[3] > right) right = p[1] + p[3]
-                                        if ($5 == r) x = p[1] + p[3] / 2 }
+                                        if ($5 == r) x = int(p[1] + p[3] / 2) }
             END { print x, right }' "$VESTREL_SHOWN_LOG")
         [ "${x:-0}" -gt $((width / 2)) ] || fail "under Arabic Record is at x $x of $width, not in the right half"
     fi
