@@ -632,7 +632,16 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     }
     const PixelRect whole =
         ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, scale);
-    const int width = MakeRoom(placed, whole.w, t.width);
+    int width = MakeRoom(placed, whole.w, t.width);
+    // Wider than the screen allows: the template's places, as when the
+    // font had to shrink (every control there, a text may be cut).
+    if (width > whole.w &&
+        width > ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, fit).w) {
+        width = whole.w;
+        for (Placed& p : placed) {
+            p.shift = p.grow = 0;
+        }
+    }
     for (const Placed& p : placed) {
         const int h = IsCombo(p.c->kind) ? p.w->GetBestSize().y : p.r.h;
         p.w->SetSize(p.r.x + p.shift, p.r.y, p.r.w + p.grow, h);
