@@ -1,6 +1,5 @@
 #include "platform/Translate.h"
 
-#include "platform/DynamicLibrary.h"
 #include "platform/Paths.h"
 
 #include <wx/arrstr.h>
@@ -12,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -163,8 +163,10 @@ bool RightToLeftLanguage() {
 }
 
 void UseLanguageDirection() {
+    // Looked up in the toolkit the program runs with (no GTK headers here).
     using SetDirection = void (*)(int);
-    static const auto set = LinkedSymbol<SetDirection>("gtk_widget_set_default_direction");
+    static const auto set = reinterpret_cast<SetDirection>(
+        dlsym(RTLD_DEFAULT, "gtk_widget_set_default_direction"));
     if (set != nullptr) {
         constexpr int kLeftToRight = 1; // GTK_TEXT_DIR_LTR
         constexpr int kRightToLeft = 2;
