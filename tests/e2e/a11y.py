@@ -7,7 +7,8 @@
   a11y.py press PID NAME           presses the button NAME (its action)
   a11y.py value PID NAME           the value of the object NAME
   a11y.py alert PID TEXT           waits for an alert holding TEXT: its name
-  a11y.py status PID               the status bar's name, description and text
+  a11y.py status PID               the status bar's name, description, text
+                                   and its last word
   a11y.py events PID               prints the program's events as they come
   a11y.py ring PID NAME PNG1 PNG2  pixels round NAME that focus changed
                                    (PNG1 focused, PNG2 not), how many of
@@ -156,12 +157,19 @@ def alert(pid, text):
 
 
 def status(pid):
+    """The status bar's name, description, text (as a reader's text
+    commands read it, line breaks kept) and its last word."""
     for w in app_of(pid):
         for o in walk(w):
             if o.getRoleName() == "status bar" and showing(o):
                 text = o.queryText()
-                print("%s\t%s\t%s" % (o.name, o.description,
-                                       text.getText(0, text.characterCount).replace("\n", " ")))
+                whole = text.getText(0, -1)
+                if len(whole) != text.characterCount:
+                    sys.exit("the text %r counts %d characters" % (whole, text.characterCount))
+                last = text.getStringAtOffset(text.characterCount - 1,
+                                              pyatspi.TEXT_GRANULARITY_WORD)[0]
+                print("%s\t%s\t%s\t%s" % (o.name, o.description, whole.replace("\n", "\\n"),
+                                           last))
                 return
     sys.exit("no status bar showing")
 
