@@ -4,6 +4,7 @@
 #include "platform/InputLevel.h"
 
 #include <wx/dcbuffer.h>
+#include <wx/intl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +33,7 @@ CLevelMeter::CLevelMeter(wxWindow* parent, wxWindowID id)
     : wxWindow(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &CLevelMeter::OnPaint, this);
-    platform::SetAccessibleName(this, "Input level", "Peak level of the input, in dBFS");
+    platform::SetAccessibleName(this, _("Input level"), _("Peak level of the input, in dBFS"));
     platform::ExposeValue(this, kFloorDb, 0.0);
     TellLevel(Clock::now());
 }
@@ -46,7 +47,8 @@ void CLevelMeter::TellLevel(Clock::time_point now) {
     }
     m_toldTenths = tenths;
     m_toldAt = now;
-    platform::SetAccessibleValue(this, tenths / 10.0, wxString::Format("%.0f dB", tenths / 10.0));
+    platform::SetAccessibleValue(this, tenths / 10.0,
+                                 wxString::Format(_("%.0f dB"), tenths / 10.0));
 }
 
 void CLevelMeter::SetPeak(int peak, Clock::time_point now) {

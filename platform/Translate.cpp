@@ -7,6 +7,8 @@
 #include <wx/uilocale.h>
 
 #include <clocale>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -167,6 +169,21 @@ const char* TrPlural(const char* one, const char* many, unsigned long n) {
         return n == 1 ? one : many;
     }
     return Utf8Of(wxGetTranslation(wxString::FromUTF8(one), wxString::FromUTF8(many), n));
+}
+
+std::string Printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) {
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
 }
 
 } // namespace platform

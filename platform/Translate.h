@@ -34,4 +34,9 @@ const char* Tr(const char* english) __attribute__((format_arg(1)));
 const char* TrPlural(const char* one, const char* many, unsigned long n)
     __attribute__((format_arg(1), format_arg(2)));
 
+// printf into a std::string, for a translated sentence with placeholders
+// (`%1$s` lets a translation reorder them). Numbers follow the locale: only
+// for text a person reads.
+std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 } // namespace platform

@@ -13,24 +13,36 @@
 #include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/dialog.h>
+#include <wx/intl.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
+#include <locale>
 #include <memory>
+#include <sstream>
 
 const char* LoadResString(int id) {
     switch (id) {
     case IDS_ABOUTBOX:
-        return "&About Vestrel...";
+        // TRANSLATORS: the main window's context menu entry; & marks its access key.
+        return wxTRANSLATE("&About Vestrel...");
     default:
         return "";
     }
 }
 
 namespace ui {
+
+wxString TemplateText(const char* english) {
+    if (english == nullptr || *english == '\0') {
+        return wxString();
+    }
+    return wxGetTranslation(wxString::FromUTF8(english));
+}
 
 const DialogTemplate& MainDialogTemplate() {
     static const DialogTemplate t{
@@ -41,20 +53,22 @@ const DialogTemplate& MainDialogTemplate() {
         true,
         true,
         {
-            {1, Kind::DefPushButton, "Record", 63, 78, 50, 14, true},
+            {1, Kind::DefPushButton, wxTRANSLATE("Record"), 63, 78, 50, 14, true},
             {1000, Kind::ComboDropListSorted, "", 25, 23, 228, 30, true},
             {1001, Kind::EditReadOnly, "", 7, 55, 195, 14, true},
-            {1002, Kind::PushButton, "Select output file...", 205, 55, 71, 14, true},
+            {1002, Kind::PushButton, wxTRANSLATE("Select output file..."), 205, 55, 71, 14, true},
             {1003, Kind::ComboDropList, "", 7, 79, 48, 15, true},
-            {1004, Kind::PushButton, "Website", 7, 135, 50, 14, true},
-            {1006, Kind::PushButton, "Help", 59, 135, 50, 14, true},
-            {-1, Kind::GroupBox, "Select Source", 7, 7, 269, 40, false},
-            {3, Kind::PushButton, "Convert Options", 203, 78, 73, 14, true},
-            {4, Kind::PushButton, "Convert and Save", 118, 78, 80, 14, true},
+            {1004, Kind::PushButton, wxTRANSLATE("Website"), 7, 135, 50, 14, true},
+            {1006, Kind::PushButton, wxTRANSLATE("Help"), 59, 135, 50, 14, true},
+            {-1, Kind::GroupBox, wxTRANSLATE("Select Source"), 7, 7, 269, 40, false},
+            {3, Kind::PushButton, wxTRANSLATE("Convert Options"), 203, 78, 73, 14, true},
+            {4, Kind::PushButton, wxTRANSLATE("Convert and Save"), 118, 78, 80, 14, true},
             {1008, Kind::Player, "", 7, 99, 270, 27, true},
             {1011, Kind::Browser, "", 7, 150, 278, 47, true},
             // The status row in the strip right of Help.
-            {1012, Kind::PushButton, "Pause", 115, 135, 40, 14, true},
+            // TRANSLATORS: the status row's button; it reads Resume while a
+            // take is paused, Cancel while a file is converted.
+            {1012, Kind::PushButton, wxTRANSLATE("Pause"), 115, 135, 40, 14, true},
             {1013, Kind::StatusText, "", 158, 135, 72, 14, false},
             {1014, Kind::LevelMeter, "", 232, 135, 53, 14, false},
         },
@@ -64,11 +78,11 @@ const DialogTemplate& MainDialogTemplate() {
               "256 Kbps"}},
         },
         {
-            {1000, "Select Source"},
-            {1001, "Output file"},
-            {1003, "Bit rate"},
-            {1008, "Player"},
-            {1011, "Information page"},
+            {1000, wxTRANSLATE("Select Source")},
+            {1001, wxTRANSLATE("Output file")},
+            {1003, wxTRANSLATE("Bit rate")},
+            {1008, wxTRANSLATE("Player")},
+            {1011, wxTRANSLATE("Information page")},
         },
         {{"Select Source", 1000}},
     };
@@ -78,16 +92,16 @@ const DialogTemplate& MainDialogTemplate() {
 const DialogTemplate& OptionsDialogTemplate() {
     static const DialogTemplate t{
         IDD_OPTIONS,
-        "Options",
+        wxTRANSLATE("Options"),
         180,
         140,
         false,
         false,
         {
-            {1, Kind::DefPushButton, "OK", 31, 104, 50, 14, true},
-            {2, Kind::PushButton, "Cancel", 85, 104, 50, 14, true},
-            {-1, Kind::GroupBox, "Format", 7, 7, 153, 40, false},
-            {-1, Kind::GroupBox, "Bitrate", 7, 56, 153, 40, false},
+            {1, Kind::DefPushButton, wxTRANSLATE("OK"), 31, 104, 50, 14, true},
+            {2, Kind::PushButton, wxTRANSLATE("Cancel"), 85, 104, 50, 14, true},
+            {-1, Kind::GroupBox, wxTRANSLATE("Format"), 7, 7, 153, 40, false},
+            {-1, Kind::GroupBox, wxTRANSLATE("Bitrate"), 7, 56, 153, 40, false},
             {1000, Kind::ComboDropList, "", 58, 23, 48, 30, true},
             {1003, Kind::ComboDropList, "", 57, 72, 48, 30, true},
         },
@@ -95,7 +109,7 @@ const DialogTemplate& OptionsDialogTemplate() {
             {1000, {"mp3", "wav", "aac", "wma", "flac", "m4a", "ac3"}},
             {1003, {"512k", "256k", "128k", "64k", "32k"}},
         },
-        {{1000, "Format"}, {1003, "Bitrate"}},
+        {{1000, wxTRANSLATE("Format")}, {1003, wxTRANSLATE("Bitrate")}},
         {{"Format", 1000}, {"Bitrate", 1003}},
     };
     return t;
@@ -104,27 +118,27 @@ const DialogTemplate& OptionsDialogTemplate() {
 const DialogTemplate& AboutDialogTemplate() {
     static const DialogTemplate t{
         IDD_ABOUTBOX,
-        "About Vestrel",
+        wxTRANSLATE("About Vestrel"),
         364,
         196,
         false,
         false,
         {
-            {-1, Kind::Static, "Vestrel 1.0 - a voice recorder", 7, 6, 108, 8, false},
+            {-1, Kind::Static, wxTRANSLATE("Vestrel 1.0 - a voice recorder"), 7, 6, 108, 8, false},
             {-1, Kind::Static,
-             "This software basically provides a user interface to a great software FFMPEG "
-             "released under GPL.",
+             wxTRANSLATE("This software basically provides a user interface to a great software "
+                         "FFMPEG released under GPL."),
              7, 25, 350, 8, false},
             {-1, Kind::Static,
-             "Vestrel brings no ffmpeg of its own: Convert and Save runs the ffmpeg installed on "
-             "this system.",
+             wxTRANSLATE("Vestrel brings no ffmpeg of its own: Convert and Save runs the ffmpeg "
+                         "installed on this system."),
              7, 42, 350, 8, false},
             // Which ffmpeg, filled in when the box opens.
             {IDC_ABOUT_FFMPEG, Kind::Static, "", 7, 50, 350, 8, false},
             {1010, Kind::RichText, "", 7, 63, 337, 126, true},
         },
         {},
-        {{1010, "Thanks"}},
+        {{1010, wxTRANSLATE("Thanks")}},
         {},
     };
     return t;
@@ -284,7 +298,7 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
     switch (c.kind) {
     case Kind::PushButton:
     case Kind::DefPushButton: {
-        auto* b = new wxButton(dlg, id, wxString::FromUTF8(c.text));
+        auto* b = new wxButton(dlg, id, TemplateText(c.text));
         if (c.kind == Kind::DefPushButton) {
             b->SetDefault();
         }
@@ -310,13 +324,13 @@ wxWindow* CreateOne(wxDialog* dlg, const ControlTemplate& c, const DialogTemplat
                            wxTE_READONLY | wxTE_LEFT);
         break;
     case Kind::GroupBox:
-        w = new wxStaticBox(dlg, id, wxString::FromUTF8(c.text));
+        w = new wxStaticBox(dlg, id, TemplateText(c.text));
         break;
     case Kind::Static:
-        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text));
+        w = new wxStaticText(dlg, id, TemplateText(c.text));
         break;
     case Kind::StatusText:
-        w = new wxStaticText(dlg, id, wxString::FromUTF8(c.text), wxDefaultPosition, wxDefaultSize,
+        w = new wxStaticText(dlg, id, TemplateText(c.text), wxDefaultPosition, wxDefaultSize,
                              wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
         break;
     case Kind::LevelMeter:
@@ -347,7 +361,7 @@ void NameForScreenReader(wxDialog* dlg, const DialogTemplate& t,
             platform::SetAccessibleRole(w, platform::AccessibleRole::StatusBar);
         }
         if (const auto it = t.accessibleNames.find(c->id); it != t.accessibleNames.end()) {
-            platform::SetAccessibleName(w, wxString::FromUTF8(it->second));
+            platform::SetAccessibleName(w, TemplateText(it->second));
         }
     }
 }
@@ -465,7 +479,11 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     }
     double scale = NeededScale(dlg, made);
     scale = std::min(scale, fit);
-    NoteShownText("scale", wxString::Format("%s\t%.2f", wxString::FromUTF8(t.caption), scale));
+    // A program reads the figure: not in the locale's way of writing numbers.
+    std::ostringstream figure; // (wxString::FromCDouble writes 1,31 under a German locale)
+    figure.imbue(std::locale::classic());
+    figure << std::fixed << std::setprecision(2) << scale;
+    NoteShownText("scale", TemplateText(t.caption) + "\t" + figure.str());
 
     for (const auto& [c, w] : made) {
         if (w == nullptr) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <wx/string.h>
+
 class wxWindow;
 class wxDialog;
 class wxBrush;
@@ -21,12 +23,16 @@ enum class Kind {
     EditReadOnly,
     GroupBox,
     Static,
-    Player,   // hosted media player
-    Browser,  // hosted web view
-    RichText, // hosted rich text box
+    Player,     // hosted media player
+    Browser,    // hosted web view
+    RichText,   // hosted rich text box
     StatusText, // a text of fixed size that the program changes
     LevelMeter,
 };
+
+// A template's text (marked with wxTRANSLATE) in the language in use; ""
+// stays "" (gettext would give the catalog's header).
+wxString TemplateText(const char* english);
 
 struct ControlTemplate {
     int id;

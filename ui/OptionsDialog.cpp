@@ -39,7 +39,7 @@ void SelectString(wxChoice* list, int start, const wxString& text) {
 
 COptionsDialog::COptionsDialog(wxWindow* owner) {
     const auto& t = ui::OptionsDialogTemplate();
-    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
+    Create(owner, wxID_ANY, ui::TemplateText(t.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
     platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
