@@ -9,7 +9,7 @@ wxIMPLEMENT_APP_NO_MAIN(CCorvaneApp);
 
 int main(int argc, char** argv) {
     // Before any text is made, the command line's too.
-    platform::SetUpTranslations();
+    const platform::Translations translations;
     // --help and --version answer before the toolkit looks for a display.
     if (const auto status = app::HandleCommandLine(argc, argv)) {
         return *status;

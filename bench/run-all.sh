@@ -10,6 +10,7 @@ bin="$build/bin"
 export LD_LIBRARY_PATH="$bin"
 if [ "$quick" = "--quick" ]; then cpu=10; drift=60; minutes=1; else cpu=60; drift=600; minutes=10; fi
 "$here/startup.sh" "$build" 5 2>&1 | grep -v "^[WE]: "
+"$bin/catalog_load" 30
 "$bin/encode_throughput" 120 128
 "$bin/encode_throughput" 120 64
 "$bin/take_sync" "$minutes" 256 "${VESTREL_BENCH_DIR:-$HOME}"

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 
+#include <wx/arrstr.h>
 #include <wx/translation.h>
 #include <wx/uilocale.h>
 
@@ -25,22 +26,44 @@ constexpr const char* kDomain = "vestrel";
 
 std::string g_language = "en";
 
-// Build tree (bin/locale), an install moved anywhere, the configured prefix.
+// Build tree (bin/locale), an install moved anywhere, the configured prefix,
+// and the system's folder, where the toolkit's catalogs are.
 std::vector<std::string> CatalogDirs() {
     const std::string exe = ExecutableDir();
-    return {exe + "locale", exe + "../share/locale", VESTREL_LOCALEDIR};
+    return {exe + "locale", exe + "../share/locale", VESTREL_LOCALEDIR, "/usr/share/locale"};
+}
+
+std::string CatalogFile(const std::string& domain, const std::string& language) {
+    for (const auto& dir : CatalogDirs()) {
+        struct stat st {};
+        const std::string mo = dir + "/" + language + "/LC_MESSAGES/" + domain + ".mo";
+        if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            return mo;
+        }
+    }
+    return {};
 }
 
 bool HasCatalog(const std::string& language) {
-    for (const auto& dir : CatalogDirs()) {
-        struct stat st {};
-        const std::string mo = dir + "/" + language + "/LC_MESSAGES/" + kDomain + ".mo";
-        if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            return true;
-        }
-    }
-    return false;
+    return !CatalogFile(kDomain, language).empty();
 }
+
+// wxWidgets' own loader asks the application object for the standard paths,
+// and the command line is translated before there is one.
+class CatalogLoader : public wxTranslationsLoader {
+public:
+    wxMsgCatalog* LoadCatalog(const wxString& domain, const wxString& lang) override {
+        const std::string file = CatalogFile(domain.utf8_string(), lang.utf8_string());
+        return file.empty() ? nullptr : wxMsgCatalog::CreateFromFile(wxString::FromUTF8(file), domain);
+    }
+    wxArrayString GetAvailableTranslations(const wxString& domain) const override {
+        wxArrayString found;
+        if (HasCatalog(g_language) && domain == kDomain) {
+            found.push_back(wxString::FromUTF8(g_language));
+        }
+        return found;
+    }
+};
 
 // "de_DE.UTF-8@euro" gives "de_DE" then "de".
 std::vector<std::string> Candidates(std::string name) {
@@ -102,21 +125,25 @@ const char* Utf8Of(const wxString& text) {
 
 } // namespace
 
-void SetUpTranslations() {
+Translations::Translations() {
     const char* const all = std::setlocale(LC_ALL, "");
     const char* const messages = all != nullptr ? std::setlocale(LC_MESSAGES, nullptr) : nullptr;
     g_language = ChooseLanguage(messages);
     if (g_language == "en") {
         return; // the texts are English already
     }
-    for (const auto& dir : CatalogDirs()) {
-        wxFileTranslationsLoader::AddCatalogLookupPathPrefix(wxString::FromUTF8(dir));
-    }
     auto translations = std::make_unique<wxTranslations>();
+    translations->SetLoader(new CatalogLoader); // owned by the translations
     translations->SetLanguage(wxString::FromUTF8(g_language));
     translations->AddStdCatalog();
     translations->AddCatalog(kDomain, wxLANGUAGE_ENGLISH_US);
     wxTranslations::Set(translations.release()); // wxWidgets owns it from here
+}
+
+Translations::~Translations() {
+    if (g_language != "en") {
+        wxTranslations::Set(nullptr);
+    }
 }
 
 std::string TranslationLanguage() {

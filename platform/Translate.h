@@ -10,8 +10,15 @@ namespace platform {
 // Sets the C library's locale from the environment (numbers, dates), picks
 // the first language of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that has a
 // catalog and loads it with the toolkit's own. English where none fits or
-// the locale is C, never an error. First thing in main().
-void SetUpTranslations();
+// the locale is C, never an error. Made first thing in main(); the catalogs
+// are let go when it ends.
+class Translations {
+public:
+    Translations();
+    ~Translations();
+    Translations(const Translations&) = delete;
+    Translations& operator=(const Translations&) = delete;
+};
 
 // The language in use as a catalog names it ("de", "pt_BR"); "en" for the
 // English texts.

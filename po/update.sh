@@ -17,7 +17,7 @@ git ls-files -- 'app/*.cpp' 'app/*.h' 'ui/*.cpp' 'ui/*.h' 'controls/*.cpp' 'cont
     'convert/*.cpp' 'convert/*.h' 'recorder/*.cpp' 'recorder/*.h' 'platform/*.cpp' 'platform/*.h' \
     > "$out/.sources"
 common=(--from-code=UTF-8 --add-comments=TRANSLATORS: --package-name=Vestrel
-        --msgid-bugs-address=maintainers@vestrel.example --sort-by-file --no-wrap)
+        --msgid-bugs-address=maintainers@vestrel.example --sort-by-file --no-wrap --add-location=file)
 xgettext "${common[@]}" -L C++ -k_ -kTr -kTrPlural:1,2 -kwxPLURAL:1,2 -kwxTRANSLATE \
     -kwxGETTEXT_IN_CONTEXT:1c,2 -kwxGETTEXT_IN_CONTEXT_PLURAL:1c,2,3 -kN_ \
     -f "$out/.sources" -o "$out/vestrel.pot"
@@ -30,9 +30,9 @@ rm -f "$out/.sources"
 mkdir -p "$out/doc"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-po4a-updatepo -M UTF-8 -f man -m data/vestrel.1 -p "$tmp/man.pot" \
+po4a-updatepo --porefs noline -M UTF-8 -f man -m data/vestrel.1 -p "$tmp/man.pot" \
     --package-name Vestrel --copyright-holder "The Vestrel developers" >/dev/null
-po4a-updatepo -M UTF-8 -f xhtml -m data/help/index.html -p "$tmp/help.pot" \
+po4a-updatepo --porefs noline -M UTF-8 -f xhtml -m data/help/index.html -p "$tmp/help.pot" \
     --package-name Vestrel --copyright-holder "The Vestrel developers" >/dev/null
 msgcat --no-wrap --use-first "$tmp/man.pot" "$tmp/help.pot" -o "$out/doc/vestrel-doc.pot"
 
@@ -44,7 +44,7 @@ if [ "$merge" = 1 ]; then
         for pair in "po/$lang.po po/vestrel.pot" "po/doc/$lang.po po/doc/vestrel-doc.pot"; do
             set -- $pair
             if [ -f "$1" ]; then
-                msgmerge -q --update --backup=none --no-wrap --sort-by-file "$1" "$2"
+                msgmerge -q --update --backup=none --no-wrap --sort-by-file --add-location=file "$1" "$2"
             fi
         done
     done
