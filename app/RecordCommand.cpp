@@ -2,6 +2,7 @@
 
 #include "platform/InputLevel.h"
 #include "platform/Paths.h"
+#include "platform/Translate.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
 #include "recorder/RecordControl.h"
@@ -253,7 +254,8 @@ int ListDevices() {
     platform::FindSessionRuntimeDir();
     const auto devices = ListedDevices();
     if (devices.empty()) {
-        std::fputs("vestrel: no input device: is the sound server running?\n", stderr);
+        std::fprintf(stderr, "vestrel: %s\n",
+                     platform::Tr("no input device: is the sound server running?"));
         return 1;
     }
     PrintDevices(stdout, devices);
@@ -275,8 +277,10 @@ int RecordFromCommandLine(const RecordOptions& options) {
             !b.empty() && b.size() < 6 && b.find_first_not_of("0123456789") == std::string::npos;
         const unsigned kbps = digits ? static_cast<unsigned>(std::stoul(b)) : 0;
         if (std::find(rates.begin(), rates.end(), kbps) == rates.end()) {
-            return Usage("--bitrate " + b + " is not offered; the bit rates are " + allowed +
-                         " (kbit/s)");
+            // TRANSLATORS: the bit rate given, then the list of those offered ("32, 64, 128").
+            return Usage(platform::Printf(platform::Tr("--bitrate %s is not offered; the bit rates "
+                                                       "are %s (kbit/s)"),
+                                          b.c_str(), allowed.c_str()));
         }
         req.bitrate = kbps;
     }
@@ -291,12 +295,15 @@ int RecordFromCommandLine(const RecordOptions& options) {
                              .utf8_string());
         }
         if (!seconds) {
-            return Usage("--for " + d + " is not a duration such as 90s, 45m, 1h30m or 1:30:00");
+            // TRANSLATORS: %s is the duration given; the examples stay as they are.
+            return Usage(platform::Printf(platform::Tr("--for %s is not a duration such as 90s, "
+                                                       "45m, 1h30m or 1:30:00"),
+                                          d.c_str()));
         }
     }
     req.fileName = TakeFileName(options.file, std::time(nullptr));
     if (req.fileName.empty()) {
-        return Usage("--record needs a file name");
+        return Usage(platform::Tr("--record needs a file name"));
     }
 
     // SIGINT, SIGTERM and SIGHUP (the terminal closed) are taken by this
@@ -326,8 +333,11 @@ int RecordFromCommandLine(const RecordOptions& options) {
                          [&](const ListedDevice& d) { return d.source == *options.device; });
         const auto found = it != devices.end() ? it : bySource;
         if (found == devices.end()) {
-            std::fprintf(stderr, "vestrel: no device \"%s\"; the devices are:\n",
-                         options.device->c_str());
+            std::fprintf(stderr, "vestrel: %s\n",
+                         // TRANSLATORS: %s is the device asked for; the list of devices follows.
+                         platform::Printf(platform::Tr("no device \"%s\"; the devices are:"),
+                                          options.device->c_str())
+                             .c_str());
             PrintDevices(stderr, devices);
             return 2;
         }
@@ -342,7 +352,8 @@ int RecordFromCommandLine(const RecordOptions& options) {
         }
     }
     if (deviceName.empty()) {
-        deviceName = "the default input";
+        // TRANSLATORS: stands for a device's name in "No sound from %s: is it muted?".
+        deviceName = platform::Tr("the default input");
     }
 
     LineObserver observer;
@@ -390,18 +401,23 @@ int RecordFromCommandLine(const RecordOptions& options) {
         peak = std::max(peak, observer.TakePeak());
         if (live && static_cast<long>(elapsed) != shownSecond) {
             shownSecond = static_cast<long>(elapsed);
-            std::string line = "Recording " + FormatTakeTime(TakeSeconds()) + ", " +
-                               FormatTakeSize(FileSize(req.fileName));
-            char db[32];
-            if (peak > 0) {
-                std::snprintf(db, sizeof db, ", peak %.0f dB",
-                              20.0 * std::log10(peak / double(wavein::kFullScale)));
-            } else {
-                std::snprintf(db, sizeof db, ", peak -inf dB");
-            }
-            line += db;
+            const std::string time = FormatTakeTime(TakeSeconds());
+            const std::string size = FormatTakeSize(FileSize(req.fileName));
+            std::string line =
+                peak > 0
+                    // TRANSLATORS: the line that --record keeps up to date: the length recorded
+                    // ("0:42"), the file's size ("336 KB") and the loudest sound in the last
+                    // second in dBFS ("-12").
+                    ? platform::Printf(platform::Tr("Recording %s, %s, peak %.0f dB"), time.c_str(),
+                                       size.c_str(),
+                                       20.0 * std::log10(peak / double(wavein::kFullScale)))
+                    // TRANSLATORS: as "Recording %s, %s, peak %.0f dB", when nothing came.
+                    : platform::Printf(platform::Tr("Recording %s, %s, peak -inf dB"), time.c_str(),
+                                       size.c_str());
             if (observer.Silent()) {
-                line += ". " + SilenceWarningText(deviceName);
+                // TRANSLATORS: the recording line, then the warning that nothing is heard.
+                line = platform::Printf(platform::Tr("%s. %s"), line.c_str(),
+                                        SilenceWarningText(deviceName).c_str());
             }
             std::printf("\r%s\033[K", line.c_str());
             std::fflush(stdout);
@@ -421,8 +437,12 @@ int RecordFromCommandLine(const RecordOptions& options) {
     const TakeEnd end = observer.End();
     // What the file truly holds, read once it was closed.
     if (!options.quiet && !end.keptAt.empty()) {
-        std::printf("%s: %s, %s\n", end.keptAt.c_str(), FormatTakeTime(end.seconds).c_str(),
-                    FormatTakeSize(end.bytes).c_str());
+        // TRANSLATORS: the line --record ends with: the file's full path, the take's length
+        // ("3:12") and size ("1.5 MB").
+        std::printf("%s\n", platform::Printf(platform::Tr("%s: %s, %s"), end.keptAt.c_str(),
+                                             FormatTakeTime(end.seconds).c_str(),
+                                             FormatTakeSize(end.bytes).c_str())
+                                .c_str());
         if (end.failure.empty() && !EarlierFileText(end).empty()) {
             std::printf("%s\n", EarlierFileText(end).c_str());
         }

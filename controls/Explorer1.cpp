@@ -3,8 +3,10 @@
 #include "platform/DynamicLibrary.h"
 #include "platform/GlDrivers.h"
 #include "platform/ShownText.h"
+#include "platform/Translate.h"
 #include "platform/WebSandbox.h"
 
+#include <wx/intl.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 #include <wx/webview.h>
@@ -66,11 +68,17 @@ class LocalPageText : public wxTextCtrl {
 };
 
 const char kLocalTitle[] = "Vestrel " VESTREL_VERSION;
-const char kLocalAbout[] = "Records what your microphone or line input hears to MP3, plays it "
-                           "back and converts it to other formats with ffmpeg.";
+// TRANSLATORS: the web panel's own page, shown when the information page
+// can't be loaded.
+const char* const kLocalAbout = wxTRANSLATE("Records what your microphone or line input hears to "
+                                            "MP3, plays it back and converts it to other formats "
+                                            "with ffmpeg.");
 
 wxString CouldNotLoad(const wxString& address, const wxString& reason) {
-    return "The information page at " + address + " could not be loaded: " + reason;
+    // TRANSLATORS: the web panel's own page; the first %s is a web address, the
+    // second why its page could not be loaded (WebKit's words, or ours).
+    return wxString::Format(_("The information page at %s could not be loaded: %s"), address,
+                            reason);
 }
 
 void SetDocumentViewerCache(wxWebView* view) {
@@ -106,7 +114,9 @@ unsigned HttpStatus(wxWebView* view) {
 }
 
 wxString HttpErrorReason(unsigned status) {
-    return wxString::Format("the server answered with HTTP status %u", status);
+    // TRANSLATORS: why the information page could not be loaded; %u is the
+    // status code (404).
+    return wxString::Format(_("the server answered with HTTP status %u"), status);
 }
 
 wxString Escaped(const wxString& s) {
@@ -135,12 +145,15 @@ wxString Escaped(const wxString& s) {
 } // namespace
 
 wxString LocalInfoPage(const wxString& address, const wxString& reason) {
+    // The markup is no text a person reads; a right-to-left language turns
+    // the page round.
     return wxString::Format(
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>%s</title><style>"
+        "<!DOCTYPE html><html%s><head><meta charset=\"utf-8\"><title>%s</title><style>"
         "body{font:13px sans-serif;color:#222;background:#fff;margin:6px}"
         "h1{font-size:15px;margin:0 0 4px}p{margin:2px 0}</style></head><body>"
         "<h1>%s</h1><p>%s</p><p>%s</p></body></html>",
-        kLocalTitle, kLocalTitle, kLocalAbout, Escaped(CouldNotLoad(address, reason)));
+        platform::RightToLeftLanguage() ? " dir=\"rtl\"" : "", kLocalTitle, kLocalTitle,
+        Escaped(wxGetTranslation(kLocalAbout)), Escaped(CouldNotLoad(address, reason)));
 }
 
 wxWindow* CExplorer1::CreateControl(wxWindow* parent, int id) {
@@ -157,14 +170,18 @@ wxWindow* CExplorer1::CreateControl(wxWindow* parent, int id) {
         // Before WebKit's context is made: that sets up EGL.
         platform::KeepEglOutOfThisProcess();
         if (sandboxed && !EnableWebSandbox()) {
-            problem = "this WebKit has none";
+            // TRANSLATORS: why the web panel's sandbox could not be started.
+            problem = platform::Tr("this WebKit has none");
         }
     }
     if (!problem.empty()) {
         // No web process at all rather than one outside the sandbox.
-        return new LocalPageText(parent, id,
-                                 "the web panel's sandbox could not be started: " +
-                                     wxString::FromUTF8(problem));
+        // TRANSLATORS: why the information page could not be loaded; %s says
+        // why the sandbox could not start.
+        return new LocalPageText(
+            parent, id,
+            wxString::Format(_("the web panel's sandbox could not be started: %s"),
+                             wxString::FromUTF8(problem)));
     }
     wxWebView* view = wxWebView::New(parent, id, wxString(wxWebViewDefaultURLStr));
     if (view != nullptr) {
@@ -210,7 +227,7 @@ void CExplorer1::Navigate(const wxString& url) {
     if (m_text) {
         m_home = url;
         m_local = true;
-        m_text->ChangeValue(wxString(kLocalTitle) + "\n" + kLocalAbout + "\n" +
+        m_text->ChangeValue(wxString(kLocalTitle) + "\n" + wxGetTranslation(kLocalAbout) + "\n" +
                             CouldNotLoad(url, m_noWebReason));
         NoteShownText("page", kLocalTitle);
     } else if (m_view) {
@@ -326,7 +343,8 @@ void CExplorer1::OnError(wxWebViewEvent& e) {
         return;
     }
     const wxString reason =
-        e.GetString().empty() ? wxString("the page could not be reached") : e.GetString();
+        // TRANSLATORS: why the information page could not be loaded.
+        e.GetString().empty() ? _("the page could not be reached") : e.GetString();
     m_local = true;
     // After WebKit has finished with the failed load, or its own error text
     // replaces the page.

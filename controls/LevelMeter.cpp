@@ -4,6 +4,7 @@
 #include "platform/InputLevel.h"
 
 #include <wx/dcbuffer.h>
+#include <wx/intl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +33,7 @@ CLevelMeter::CLevelMeter(wxWindow* parent, wxWindowID id)
     : wxWindow(parent, id, wxDefaultPosition, wxDefaultSize, wxBORDER_NONE) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     Bind(wxEVT_PAINT, &CLevelMeter::OnPaint, this);
-    platform::SetAccessibleName(this, "Input level", "Peak level of the input, in dBFS");
+    platform::SetAccessibleName(this, _("Input level"), _("Peak level of the input, in dBFS"));
     platform::ExposeValue(this, kFloorDb, 0.0);
     TellLevel(Clock::now());
 }
@@ -46,7 +47,8 @@ void CLevelMeter::TellLevel(Clock::time_point now) {
     }
     m_toldTenths = tenths;
     m_toldAt = now;
-    platform::SetAccessibleValue(this, tenths / 10.0, wxString::Format("%.0f dB", tenths / 10.0));
+    platform::SetAccessibleValue(this, tenths / 10.0,
+                                 wxString::Format(_("%.0f dB"), tenths / 10.0));
 }
 
 void CLevelMeter::SetPeak(int peak, Clock::time_point now) {
@@ -110,11 +112,19 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
     const int top = (size.y - h) / 2;
     const int clipW = ClipMarkWidth(h);
     const int barW = BarWidth();
+    // A right-to-left window's meter fills from the right, as GTK's level
+    // bar does (the toolkit mirrors the drawing itself only in later
+    // versions).
+    const bool flip = GetLayoutDirection() == wxLayout_RightToLeft &&
+                      dc.GetLayoutDirection() != wxLayout_RightToLeft;
+    auto box = [&](int x, int y, int w, int hh) {
+        dc.DrawRectangle(flip ? size.x - x - w : x, y, w, hh);
+    };
 
     // Frame, then the unlit bar, then the lit zones up to the level.
     dc.SetPen(wxPen(kFrame));
     dc.SetBrush(wxBrush(kUnlit));
-    dc.DrawRectangle(0, top, barW + 2, h);
+    box(0, top, barW + 2, h);
     const int inner = h - 2;
     const int lit = XOf(m_levelDb, barW);
     const int x12 = XOf(-12.0, barW);
@@ -124,7 +134,7 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
         to = std::min(to, lit);
         if (to > from) {
             dc.SetBrush(wxBrush(c));
-            dc.DrawRectangle(1 + from, top + 1, to - from, inner);
+            box(1 + from, top + 1, to - from, inner);
         }
     };
     zone(0, x12, kGreen);
@@ -133,10 +143,10 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
     if (m_holdDb > kFloorDb) {
         const int hx = std::clamp(XOf(m_holdDb, barW), 1, barW);
         dc.SetBrush(wxBrush(kHold));
-        dc.DrawRectangle(hx - 1, top + 1, 2, inner);
+        box(hx - 1, top + 1, 2, inner);
     }
 
     dc.SetPen(wxPen(kFrame));
     dc.SetBrush(wxBrush(m_clipLit ? kRed : kClipOff));
-    dc.DrawRectangle(size.x - clipW, top, clipW, h);
+    box(size.x - clipW, top, clipW, h);
 }

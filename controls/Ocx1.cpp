@@ -5,6 +5,7 @@
 
 #include <wx/button.h>
 #include <wx/filefn.h>
+#include <wx/intl.h>
 #include <wx/mediactrl.h>
 #include <wx/sizer.h>
 #include <wx/slider.h>
@@ -26,21 +27,24 @@ wxString FormatTime(wxLongLong ms) {
 PlayerPanel::PlayerPanel(wxWindow* parent, int id)
     : wxPanel(parent, id, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL | wxBORDER_SIMPLE),
       m_timer(this) {
-    m_play = new wxButton(this, wxID_ANY, "Pause");
+    // TRANSLATORS: the player's button; it reads Play while nothing plays.
+    m_play = new wxButton(this, wxID_ANY, _("Pause"));
     m_play->SetMinSize(m_play->GetBestSize()); // room for either label
-    m_stop = new wxButton(this, wxID_ANY, "Stop");
+    // TRANSLATORS: the player's button that stops playback.
+    m_stop = new wxButton(this, wxID_ANY, _("Stop"));
     m_position = new wxSlider(this, wxID_ANY, 0, 0, 1000);
     m_time = new wxStaticText(this, wxID_ANY, "0:00 / 0:00");
     m_volume =
         new wxSlider(this, wxID_ANY, kDefaultVolume, 0, 100, wxDefaultPosition, wxSize(70, -1));
-    m_volume->SetToolTip("Volume");
+    m_volume->SetToolTip(_("Volume"));
     // The media backend (a GStreamer pipeline, megabytes of it) is made
     // when the first take is loaded, not for a window that may never play.
     Arrange();
     // Named apart from Record/Stop beside them; the time names no slider.
-    platform::SetAccessibleName(m_stop, "Stop playback");
-    platform::SetAccessibleName(m_position, "Position");
-    platform::SetAccessibleName(m_volume, "Volume");
+    platform::SetAccessibleName(m_stop, _("Stop playback"));
+    // TRANSLATORS: what a screen reader calls the player's position slider.
+    platform::SetAccessibleName(m_position, _("Position"));
+    platform::SetAccessibleName(m_volume, _("Volume"));
     platform::SetLabelFor(m_time, nullptr);
 
     m_play->Bind(wxEVT_BUTTON, &PlayerPanel::OnPlayPause, this);
@@ -205,9 +209,10 @@ void PlayerPanel::UpdateControls() {
     // The backend reports its state a moment after a call: a player that was
     // just stopped or emptied may still say it plays.
     const bool playing = usable && !m_stopped && IsPlaying();
-    if (m_play->GetLabel() != (playing ? "Pause" : "Play")) {
-        m_play->SetLabel(playing ? "Pause" : "Play");
-        platform::SetAccessibleName(m_play, playing ? "Pause playback" : "Play take");
+    const wxString label = playing ? _("Pause") : _("Play");
+    if (m_play->GetLabel() != label) {
+        m_play->SetLabel(label);
+        platform::SetAccessibleName(m_play, playing ? _("Pause playback") : _("Play take"));
     }
     wxFileOffset pos = 0;
     if (usable) {
@@ -227,7 +232,7 @@ void PlayerPanel::UpdateControls() {
     const wxString time = FormatTime(pos) + " / " + FormatTime(len);
     if (time != m_time->GetLabel()) {
         m_time->SetLabel(time);
-        platform::SetAccessibleName(m_position, "Position", time);
+        platform::SetAccessibleName(m_position, _("Position"), time);
     }
     Layout();
     const wxString shown = m_play->GetLabel() + "\t" + m_time->GetLabel() + "\t" +

@@ -1,5 +1,6 @@
 #include "controls/Richtextctrl1.h"
 
+#include <wx/intl.h>
 #include <wx/settings.h>
 #include <wx/textctrl.h>
 
@@ -26,7 +27,8 @@ void CRichtextctrl1::put_FileName(const wxString& path) {
     std::ifstream in(path.utf8_string(), std::ios::binary);
     if (!in) {
         const int err = errno;
-        m_text->ChangeValue(wxString::Format("The file %s could not be read: %s.", path,
+        // TRANSLATORS: %s is a file's path, then why it could not be read.
+        m_text->ChangeValue(wxString::Format(_("The file %s could not be read: %s."), path,
                                              wxString::FromUTF8(std::strerror(err))));
         return;
     }

@@ -3,14 +3,17 @@
 #include "convert/ConvertSettings.h"
 
 #include "platform/Paths.h"
+#include "platform/Translate.h"
 
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wx/translation.h>
 
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -43,8 +46,10 @@ std::string FindConverter(const wxString& converterDir, std::string* lookedIn) {
     const std::string beside = platform::ExecutableDir() + "ffmpeg";
     if (lookedIn != nullptr) {
         const char* path = std::getenv("PATH");
-        *lookedIn = platform::ExecutableDir() + " and the folders on PATH (" +
-                    (path != nullptr ? path : "") + ")";
+        *lookedIn =
+            // TRANSLATORS: where ffmpeg was looked for: a folder, then the list of folders in PATH.
+            platform::Printf(platform::Tr("%s and the folders on PATH (%s)"),
+                             platform::ExecutableDir().c_str(), path != nullptr ? path : "");
     }
     if (access(beside.c_str(), X_OK) == 0) {
         return beside;
@@ -86,24 +91,34 @@ platform::ProcessResult RunAndWait(const ConvertJob& job) {
 
 bool DescribeOutcome(const ConvertJob& job, const platform::ProcessResult& r, wxString& text) {
     if (!r.started) {
-        text = "The converter ffmpeg could not be started: " +
-               wxString::FromUTF8(std::strerror(r.startError)) + ".\n\nIt was looked for in " +
-               wxString::FromUTF8(job.lookedIn) + ".";
+        // TRANSLATORS: the system's reason, such as "No such file or directory", then where
+        // the program was looked for.
+        text = wxString::Format(_("The converter ffmpeg could not be started: %s.\n\nIt was "
+                                  "looked for in %s."),
+                                wxString::FromUTF8(std::strerror(r.startError)),
+                                wxString::FromUTF8(job.lookedIn));
         return false;
     }
     struct stat st {};
     const bool written =
         stat(job.target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
     if (r.exitStatus == 0 && written) {
-        text = "Converted and Saved";
+        // TRANSLATORS: the first line of the box shown when a conversion is done.
+        text = _("Converted and Saved");
         return true;
     }
     wxString last = wxString::FromUTF8(platform::LastLine(r.errorOutput));
     if (last.empty()) {
-        last = r.exitStatus == 0 ? "it wrote no file" : "it gave no reason";
+        // TRANSLATORS: why a conversion failed: ffmpeg ended well but wrote nothing.
+        last = r.exitStatus == 0 ? _("it wrote no file")
+                                 // TRANSLATORS: why a conversion failed: ffmpeg said nothing.
+                                 : _("it gave no reason");
     }
-    text = "The conversion failed: " + last + "\n\nffmpeg ended with exit status " +
-           wxString::Format("%d", r.exitStatus) + ".\n\n" + job.commandLine;
+    // TRANSLATORS: ffmpeg's own last line (English) or a reason, its exit status, then the
+    // command that was run.
+    text = wxString::Format(_("The conversion failed: %s\n\nffmpeg ended with exit status "
+                              "%d.\n\n%s"),
+                            last, r.exitStatus, job.commandLine);
     return false;
 }
 
@@ -124,17 +139,31 @@ std::string CodecName(const std::string& codec) {
     return upper;
 }
 
-// "Duration: 00:10:00.05," in ffmpeg's description of its input.
+// "Duration: 00:10:00.05," in ffmpeg's description of its input. Read
+// without the locale: "%lf" stops at the '.' where the decimal sign is ','.
 double DurationIn(const std::string& text) {
     const size_t p = text.find("Duration: ");
-    int h = 0;
-    int m = 0;
-    double s = 0;
-    if (p == std::string::npos ||
-        std::sscanf(text.c_str() + p + 10, "%d:%d:%lf", &h, &m, &s) != 3) {
+    if (p == std::string::npos) {
         return -1;
     }
-    return h * 3600.0 + m * 60.0 + s;
+    const char* at = text.c_str() + p + 10;
+    const char* const end = text.c_str() + text.size();
+    long h = 0;
+    long m = 0;
+    double s = 0;
+    auto [afterH, e1] = std::from_chars(at, end, h);
+    if (e1 != std::errc() || afterH == end || *afterH != ':') {
+        return -1;
+    }
+    auto [afterM, e2] = std::from_chars(afterH + 1, end, m);
+    if (e2 != std::errc() || afterM == end || *afterM != ':') {
+        return -1;
+    }
+    auto [afterS, e3] = std::from_chars(afterM + 1, end, s, std::chars_format::fixed);
+    if (e3 != std::errc()) {
+        return -1;
+    }
+    return static_cast<double>(h) * 3600.0 + static_cast<double>(m) * 60.0 + s;
 }
 
 } // namespace
@@ -163,20 +192,26 @@ WrittenFile DescribeWritten(const std::string& target, const std::string& errorO
 
 std::string RateNote(const std::string& format, const std::string& chosen, long written) {
     if (format == "wav") {
-        return "wav is uncompressed: the bit rate does not apply";
+        // TRANSLATORS: shown after a conversion to wav; "wav" is the format's name.
+        return platform::Tr("wav is uncompressed: the bit rate does not apply");
     }
     if (format == "flac") {
-        return "flac is lossless: the bit rate does not apply";
+        // TRANSLATORS: shown after a conversion to flac; "flac" is the format's name.
+        return platform::Tr("flac is lossless: the bit rate does not apply");
     }
     const long asked = std::atol(chosen.c_str()); // "512k"
     if (format == "mp3" && asked > 320) {
-        return "mp3 goes up to 320k";
+        // TRANSLATORS: shown after a conversion to mp3 at a bit rate above 320 kbit/s.
+        return platform::Tr("mp3 goes up to 320k");
     }
     const long kbps = std::lround(written / 1000.0);
     // aac spends somewhat less than asked on simple sound; far less is its ceiling.
     if (written > 0 && kbps < asked * 8 / 10) {
-        return format + " gave " + std::to_string(kbps) + "k of the " + std::to_string(asked) +
-               "k chosen: its encoder goes no higher for this take";
+        // TRANSLATORS: the format's name (aac), the bit rate written and the one chosen, in
+        // kbit/s ("aac gave 263k of the 512k chosen: ...").
+        return platform::Printf(platform::Tr("%s gave %ldk of the %ldk chosen: its encoder goes no "
+                                             "higher for this take"),
+                                format.c_str(), kbps, asked);
     }
     return {};
 }

@@ -18,6 +18,11 @@ void SetAccessibleName(wxWindow* window, const wxString& name,
                        const wxString& description = wxString());
 void SetAccessibleRole(wxWindow* window, AccessibleRole role);
 
+// Has the static text `label` show `shown` while a screen reader reads
+// `whole` as its name and as its text (AT-SPI's Text, what a reader's text
+// commands read): `shown` is `whole` shortened or broken to fit the row.
+void SetShownText(wxWindow* label, const wxString& shown, const wxString& whole);
+
 // Makes the static text or group box `label` the label of `control` (a
 // screen reader then names the one by the other); nullptr: it labels
 // nothing. wxGTK ties each text to whatever widget was created next.

@@ -1,6 +1,8 @@
 // A shared library opened with dlopen, closed when the object goes.
 #pragma once
 
+#include "platform/Translate.h"
+
 #include <dlfcn.h>
 
 #include <string>
@@ -15,7 +17,7 @@ class DynamicLibrary {
         : handle_(dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         if (handle_ == nullptr) {
             const char* e = dlerror();
-            error_ = e != nullptr ? e : "unknown error";
+            error_ = e != nullptr ? e : Tr("unknown error");
         }
     }
     DynamicLibrary(const DynamicLibrary&) = delete;

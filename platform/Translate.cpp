@@ -7,8 +7,11 @@
 #include <wx/uilocale.h>
 
 #include <clocale>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -129,6 +132,10 @@ Translations::Translations() {
     const char* const all = std::setlocale(LC_ALL, "");
     const char* const messages = all != nullptr ? std::setlocale(LC_MESSAGES, nullptr) : nullptr;
     g_language = ChooseLanguage(messages);
+    // One language in the whole process: the toolkit's own texts (a file
+    // chooser's buttons) follow the program's, not a language it has no
+    // catalog for.
+    setenv("LANGUAGE", g_language.c_str(), 1);
     if (g_language == "en") {
         return; // the texts are English already
     }
@@ -155,6 +162,18 @@ bool RightToLeftLanguage() {
     return info != nullptr && info->LayoutDirection == wxLayout_RightToLeft;
 }
 
+void UseLanguageDirection() {
+    // Looked up in the toolkit the program runs with (no GTK headers here).
+    using SetDirection = void (*)(int);
+    static const auto set = reinterpret_cast<SetDirection>(
+        dlsym(RTLD_DEFAULT, "gtk_widget_set_default_direction"));
+    if (set != nullptr) {
+        constexpr int kLeftToRight = 1; // GTK_TEXT_DIR_LTR
+        constexpr int kRightToLeft = 2;
+        set(RightToLeftLanguage() ? kRightToLeft : kLeftToRight);
+    }
+}
+
 const char* Tr(const char* english) {
     if (g_language == "en") {
         return english;
@@ -167,6 +186,21 @@ const char* TrPlural(const char* one, const char* many, unsigned long n) {
         return n == 1 ? one : many;
     }
     return Utf8Of(wxGetTranslation(wxString::FromUTF8(one), wxString::FromUTF8(many), n));
+}
+
+std::string Printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) {
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/Trash.h"
 
+#include "platform/Translate.h"
+
 #include <gio/gio.h>
 
 #include <cerrno>
@@ -121,7 +123,9 @@ KeptFile KeepBeforeReplacing(const std::string& path) {
     }
     k.error = std::string(std::strerror(errno));
     if (err != nullptr && err->message != nullptr) {
-        k.error = std::string(err->message) + "; renaming it failed too: " + k.error;
+        // TRANSLATORS: why a file could not be moved to the Trash, then why renaming it
+        // failed, such as "Permission denied".
+        k.error = Printf(Tr("%s; renaming it failed too: %s"), err->message, k.error.c_str());
     }
     return k;
 }

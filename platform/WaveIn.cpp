@@ -2,6 +2,7 @@
 #include "platform/Paths.h"
 
 #include "platform/InputLevel.h"
+#include "platform/Translate.h"
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
@@ -21,6 +22,14 @@ namespace wavein {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using platform::Printf;
+using platform::Tr;
+using platform::TrPlural;
+
+std::string ConnectionLostText(int error) {
+    // TRANSLATORS: why a recording stopped; %s is the sound server's reason.
+    return Printf(Tr("the sound server connection was lost (%s)"), pa_strerror(error));
+}
 
 // The threaded main loop and its context, torn down in the right order.
 class Connection {
@@ -118,8 +127,7 @@ class Connection {
         auto* conn = static_cast<Connection*>(self);
         const pa_context_state_t st = pa_context_get_state(c);
         if ((st == PA_CONTEXT_FAILED || st == PA_CONTEXT_TERMINATED) && conn->onFailure) {
-            conn->onFailure(std::string("the sound server connection was lost (") +
-                            pa_strerror(pa_context_errno(c)) + ")");
+            conn->onFailure(ConnectionLostText(pa_context_errno(c)));
         }
         pa_threaded_mainloop_signal(conn->loop_, 0);
     }
@@ -161,7 +169,9 @@ class Device {
         });
 
         Connection::Lock lock(conn_.loop());
-        stream_ = pa_stream_new(conn_.context(), "Recording", &sampleSpec, nullptr);
+        // TRANSLATORS: the name the desktop's sound settings show for the program's recording
+        // stream, after the program's name.
+        stream_ = pa_stream_new(conn_.context(), Tr("Recording"), &sampleSpec, nullptr);
         if (stream_ == nullptr) {
             return kError;
         }
@@ -395,14 +405,30 @@ class Device {
     void ReportLoss() {
         std::lock_guard<std::mutex> lk(m_);
         if (droppedBytes_ > 0) {
-            std::fprintf(stderr,
-                         "vestrel: %llu bytes of audio were lost: no capture buffer was free\n",
-                         static_cast<unsigned long long>(droppedBytes_));
+            const auto n = static_cast<unsigned long long>(droppedBytes_);
+            std::fprintf(stderr, "vestrel: %s\n",
+                         // TRANSLATORS: said on standard error; English uses the same
+                         // words for every number.
+                         Printf(TrPlural("%llu bytes of audio were lost: no capture buffer was "
+                                         "free",
+                                         "%llu bytes of audio were lost: no capture buffer was "
+                                         "free",
+                                         static_cast<unsigned long>(n)),
+                                n)
+                             .c_str());
         }
         if (overflows_ > 0) {
-            std::fprintf(stderr,
-                         "vestrel: the sound server dropped audio of the recording %u times\n",
-                         overflows_.load());
+            const unsigned n = overflows_.load();
+            std::fprintf(stderr, "vestrel: %s\n",
+                         // TRANSLATORS: said on standard error; English uses the same
+                         // words for every number.
+                         Printf(TrPlural("the sound server dropped audio of the recording %u "
+                                         "times",
+                                         "the sound server dropped audio of the recording %u "
+                                         "times",
+                                         n),
+                                n)
+                             .c_str());
         }
         droppedBytes_ = 0;
         overflows_ = 0;
@@ -448,9 +474,12 @@ class Device {
     }
 
     void DeviceLost() {
-        RaiseError("the recording device " +
-                   (description_.empty() ? std::string("in use") : "\"" + description_ + "\"") +
-                   " went away");
+        RaiseError(description_.empty()
+                       // TRANSLATORS: why a recording stopped; it follows "The recording
+                       // stopped: ".
+                       ? std::string(Tr("the recording device in use went away"))
+                       // TRANSLATORS: why a recording stopped; %s is the device's name.
+                       : Printf(Tr("the recording device \"%s\" went away"), description_.c_str()));
     }
 
     // PA_STREAM_DONT_MOVE refuses moves asked for by the user; a server
@@ -465,8 +494,7 @@ class Device {
         if (dev->ready_ && (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED)) {
             pa_context* c = pa_stream_get_context(s);
             if (pa_context_get_state(c) != PA_CONTEXT_READY) {
-                dev->RaiseError(std::string("the sound server connection was lost (") +
-                                pa_strerror(pa_context_errno(c)) + ")");
+                dev->RaiseError(ConnectionLostText(pa_context_errno(c)));
             } else {
                 // With PA_STREAM_DONT_MOVE the server kills the stream when
                 // its source is removed (PulseAudio and pipewire-pulse both).
@@ -640,15 +668,16 @@ double waveInSecondsSinceData(HWaveIn hwi) {
 std::string ErrorText(Result r) {
     switch (r) {
     case kOk:
-        return "no error";
+        return Tr("no error");
     case kBadDevice:
-        return "the sound server has no such input device, or refused it";
+        // TRANSLATORS: why the recording device could not be opened.
+        return Tr("the sound server has no such input device, or refused it");
     case kNoServer:
-        return "no sound server is running";
+        return Tr("no sound server is running");
     case kInvalidHandle:
-        return "the recording device is not open";
+        return Tr("the recording device is not open");
     default:
-        return "the sound server refused the recording format";
+        return Tr("the sound server refused the recording format");
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/WebSandbox.h"
 
 #include "platform/Spawn.h"
+#include "platform/Translate.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -27,9 +28,12 @@ std::string TrySandbox() {
         return std::string();
     }
     const std::string said = LastLine(r.errorOutput);
-    return !said.empty()
-               ? said
-               : std::string(kBwrap) + " ended with status " + std::to_string(r.exitStatus);
+    if (!said.empty()) {
+        return said;
+    }
+    // TRANSLATORS: why the web page cannot be shown safely; %s is a program's path, %d its exit
+    // status.
+    return Printf(Tr("%s ended with status %d"), kBwrap, r.exitStatus);
 }
 
 } // namespace

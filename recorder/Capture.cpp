@@ -1,5 +1,6 @@
 #include "recorder/Capture.h"
 
+#include "platform/Translate.h"
 #include "recorder/Encoder.h"
 
 #include <cerrno>
@@ -174,7 +175,10 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
                 if (before >= 0 && ::ftruncate(fileno(f), before) == 0) {
                     fseeko(f, before, SEEK_SET);
                 }
-                Fail(std::string("writing the file failed (") + std::strerror(why) + ")");
+                // TRANSLATORS: why a recording stopped; %s is the system's reason, such as
+                // "No space left on device".
+                Fail(platform::Printf(platform::Tr("writing the file failed (%s)"),
+                                      std::strerror(why)));
             } else {
                 ++g_dwBuffersWritten;
             }
@@ -185,7 +189,7 @@ void OnCaptureBuffer(wavein::WaveHeader* hdr) {
         if (g_outFile != nullptr && !g_bOutputUnlinked &&
             fstat(fileno(g_outFile.get()), &st) == 0 && st.st_nlink == 0) {
             g_bOutputUnlinked = true;
-            Fail(kFileRemoved);
+            Fail(platform::Tr(kFileRemoved));
         }
     }
     if (g_bRequeue && !g_bCaptureFailed) {

@@ -4,6 +4,8 @@
 
 #include "platform/WaveIn.h"
 
+#include <wx/translation.h>
+
 #include <array>
 #include <atomic>
 #include <memory>
@@ -27,8 +29,10 @@ extern std::atomic<bool> g_bCaptureFailed;
 // Set when the open output file has lost its last name (its folder was
 // removed): the take then lives only in the open descriptor.
 extern std::atomic<bool> g_bOutputUnlinked;
+// Translated where it is told (Tr).
 constexpr const char* kFileRemoved =
-    "the output file or its folder was deleted during the recording";
+    // TRANSLATORS: why a recording stopped; it follows "The recording stopped: ".
+    wxTRANSLATE("the output file or its folder was deleted during the recording");
 // Encoded buffers written to the file in this recording: the recording
 // thread makes each one durable.
 extern std::atomic<std::uint32_t> g_dwBuffersWritten;

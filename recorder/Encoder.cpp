@@ -2,6 +2,7 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/Paths.h"
+#include "platform/Translate.h"
 #include "recorder/TakeSync.h"
 
 #include <cerrno>
@@ -41,6 +42,12 @@ std::string FolderOf(const std::string& path) {
 std::string BaseName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string CannotCreateText(const std::string& fileName, int err) {
+    // TRANSLATORS: the file's full path, then the system's reason, such as "Permission denied".
+    return platform::Printf(platform::Tr("The file %s could not be created: %s."), fileName.c_str(),
+                            std::strerror(err));
 }
 
 bool Exists(const std::string& path) {
@@ -165,7 +172,6 @@ bool IsCommandLineTake(pid_t pid) {
 
 std::string BeingRecordedText(const std::string& fileName) {
     const pid_t holder = LockHolder(fileName);
-    char text[4096 + 512];
     const std::string proc = "/proc/" + std::to_string(holder);
     char exe[4096] = {}, self[4096] = {};
     const bool known = holder != 0 &&
@@ -180,27 +186,29 @@ std::string BeingRecordedText(const std::string& fileName) {
             name = buf;
             name.erase(name.find_last_not_of('\n') + 1);
         }
-        std::snprintf(text, sizeof text,
-                      "The file %s is in use by another program (%s, process %d). Choose "
-                      "another output file.",
-                      fileName.c_str(), name.c_str(), static_cast<int>(holder));
-    } else if (known && IsCommandLineTake(holder)) {
-        std::snprintf(text, sizeof text,
-                      "The file %s is being recorded by another Vestrel (vestrel --record, "
-                      "process %d). Choose another output file.",
-                      fileName.c_str(), static_cast<int>(holder));
-    } else if (known) {
-        std::snprintf(text, sizeof text,
-                      "The file %s is being recorded by another Vestrel window. Choose another "
-                      "output file.",
-                      fileName.c_str());
-    } else {
-        std::snprintf(text, sizeof text,
-                      "The file %s is being recorded by another Vestrel. Choose another "
-                      "output file.",
-                      fileName.c_str());
+        return platform::Printf(
+            // TRANSLATORS: the file's full path, the other program's name, its process number.
+            platform::Tr("The file %s is in use by another program (%s, process "
+                         "%d). Choose another output file."),
+            fileName.c_str(), name.c_str(), static_cast<int>(holder));
     }
-    return text;
+    if (known && IsCommandLineTake(holder)) {
+        // TRANSLATORS: the file's full path, then the process number of the other recording.
+        return platform::Printf(platform::Tr("The file %s is being recorded by another Vestrel "
+                                             "(vestrel --record, process %d). Choose another "
+                                             "output file."),
+                                fileName.c_str(), static_cast<int>(holder));
+    }
+    if (known) {
+        // TRANSLATORS: %s is the file's full path.
+        return platform::Printf(platform::Tr("The file %s is being recorded by another Vestrel "
+                                             "window. Choose another output file."),
+                                fileName.c_str());
+    }
+    // TRANSLATORS: %s is the file's full path.
+    return platform::Printf(platform::Tr("The file %s is being recorded by another Vestrel. Choose "
+                                         "another output file."),
+                            fileName.c_str());
 }
 
 bool IsBeingRecorded(const std::string& fileName) {
@@ -220,8 +228,10 @@ bool SyncOutputFile(std::string* error) {
         return true;
     }
     if (error != nullptr) {
-        *error =
-            std::string("the file could not be written to the disk (") + std::strerror(errno) + ")";
+        // TRANSLATORS: why a recording stopped; %s is the system's reason, such as
+        // "Input/output error".
+        *error = platform::Printf(platform::Tr("the file could not be written to the disk (%s)"),
+                                  std::strerror(errno));
     }
     return false;
 }
@@ -265,8 +275,10 @@ int LoadEncoder(std::string* error) {
     platform::DynamicLibrary lib(kEncoderLibraryName);
     if (!lib.IsLoaded()) {
         if (error != nullptr) {
-            *error = "The encoder library " + std::string(kEncoderLibraryName) +
-                     " could not be loaded: " + lib.Error();
+            *error =
+                // TRANSLATORS: the library's file name, then the system's reason.
+                platform::Printf(platform::Tr("The encoder library %s could not be loaded: %s"),
+                                 kEncoderLibraryName, lib.Error().c_str());
         }
         return 0;
     }
@@ -290,8 +302,11 @@ int LoadEncoder(std::string* error) {
     for (const auto& [name, present] : required) {
         if (!present) {
             if (error != nullptr) {
-                *error = "The encoder library " + std::string(kEncoderLibraryName) +
-                         " is not usable: it lacks the entry point " + name + ".";
+                *error = platform::Printf(
+                    // TRANSLATORS: the library's file name, then a function's name in it.
+                    platform::Tr("The encoder library %s is not usable: it lacks the entry point "
+                                 "%s."),
+                    kEncoderLibraryName, name);
             }
             return 0; // `lib` closes the library
         }
@@ -337,9 +352,10 @@ int InitEncoderStream(unsigned bitrate, std::string* error) {
         g_encoder.beInitStream(&g_beConfig, &g_dwChunkSamples, &g_dwMP3BufferSize, &g_hbeStream);
     if (rc != BE_ERR_SUCCESS) {
         if (error != nullptr) {
-            *error = "The encoder library " + std::string(kEncoderLibraryName) +
-                     " could not start an MP3 stream at " + std::to_string(bitrate) +
-                     " kbit/s (error " + std::to_string(rc) + ").";
+            // TRANSLATORS: the library's file name, the bit rate, the library's error number.
+            *error = platform::Printf(platform::Tr("The encoder library %s could not start an MP3 "
+                                                   "stream at %u kbit/s (error %ld)."),
+                                      kEncoderLibraryName, bitrate, static_cast<long>(rc));
         }
         return 0;
     }
@@ -350,7 +366,7 @@ int InitEncoderStream(unsigned bitrate, std::string* error) {
 bool CheckOutputFile(const std::string& fileName, std::string* error) {
     auto refuse = [&](int err) {
         if (error != nullptr) {
-            *error = "The file " + fileName + " could not be created: " + std::strerror(err) + ".";
+            *error = CannotCreateText(fileName, err);
         }
         return false;
     };
@@ -395,7 +411,7 @@ bool OpenOutputFile(const std::string& fileName, std::string* error) {
     // has just begun to record is left whole.
     const auto fail = [&](int err) {
         if (error != nullptr) {
-            *error = "The file " + fileName + " could not be created: " + std::strerror(err) + ".";
+            *error = CannotCreateText(fileName, err);
         }
         return false;
     };
@@ -505,7 +521,9 @@ bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) 
             kept = Rescue(fileno(g_outFile.get()), g_outFileName, rescueWhy);
             if (kept.empty() && ok) {
                 ok = false;
-                why = "the take could not be saved anywhere (" + rescueWhy + ")";
+                // TRANSLATORS: why a recording stopped; %s is the system's reason.
+                why = platform::Printf(platform::Tr("the take could not be saved anywhere (%s)"),
+                                       rescueWhy.c_str());
             }
         }
         if (std::fclose(g_outFile.release()) != 0 && ok) {
@@ -517,7 +535,9 @@ bool CloseEncoderStream(std::string* error, std::string* keptAt, bool* rescued) 
         *keptAt = kept;
     }
     if (!ok && error != nullptr) {
-        *error = "the file could not be completed: " + why;
+        // TRANSLATORS: why a recording stopped; %s is the reason, such as "No space left on
+        // device".
+        *error = platform::Printf(platform::Tr("the file could not be completed: %s"), why.c_str());
     }
     return ok;
 }

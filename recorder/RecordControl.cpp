@@ -1,6 +1,7 @@
 #include "recorder/RecordControl.h"
 
 #include "platform/InputLevel.h"
+#include "platform/Translate.h"
 #include "platform/Trash.h"
 #include "platform/WaveIn.h"
 #include "recorder/Capture.h"
@@ -13,7 +14,6 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
 #include <future>
 #include <mutex>
@@ -22,6 +22,9 @@
 
 std::atomic<bool> g_bRecording{false};
 std::atomic<pthread_t> g_hRecordThread{0};
+
+using platform::Printf;
+using platform::Tr;
 
 namespace {
 
@@ -51,22 +54,6 @@ template <typename F> void Tell(F&& f) {
 std::mutex g_takeMutex;
 TakeEnd g_lastEnd; // under g_takeMutex
 
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int n = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) {
-        std::vsnprintf(out.data(), out.size() + 1, format, again);
-    }
-    va_end(again);
-    return out;
-}
-
 int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
                      const std::string& fileName);
 
@@ -78,7 +65,8 @@ void SetRecordObserver(RecordObserver* observer) {
 }
 
 std::string StartFailureText(const std::string& error) {
-    return "The recording could not be started.\n\n" + error;
+    // TRANSLATORS: %s is why, a sentence such as "The file ... could not be created: ...".
+    return Printf(Tr("The recording could not be started.\n\n%s"), error.c_str());
 }
 
 std::string EarlierFileText(const TakeEnd& end) {
@@ -86,22 +74,30 @@ std::string EarlierFileText(const TakeEnd& end) {
         return {};
     }
     if (end.earlier == platform::kInTrash) {
-        return Printf("The earlier file %s is in the Trash.", end.fileName.c_str());
+        // TRANSLATORS: %s is the file's full path.
+        return Printf(Tr("The earlier file %s is in the Trash."), end.fileName.c_str());
     }
-    return Printf("The earlier file of that name is kept as %s.", end.earlier.c_str());
+    // TRANSLATORS: %s is the new full path of the file that had the take's name.
+    return Printf(Tr("The earlier file of that name is kept as %s."), end.earlier.c_str());
 }
 
 std::string TakeEndText(const TakeEnd& end) {
     std::string text;
     if (end.putBack) {
-        text = Printf("The recording stopped: %s.\n\nNothing of it could be written, so the "
-                      "earlier file is back in %s.",
+        // TRANSLATORS: the first %s is why (such as "writing the file failed (No space left
+        // on device)"), the second the file's full path.
+        text = Printf(Tr("The recording stopped: %s.\n\nNothing of it could be written, so the "
+                         "earlier file is back in %s."),
                       end.failure.c_str(), end.fileName.c_str());
     } else if (end.keptAt.empty()) {
-        text = Printf("The recording stopped: %s.\n\nIt could not be saved.", end.failure.c_str());
+        text =
+            // TRANSLATORS: %s is why, such as "the recording device "USB Microphone" went away".
+            Printf(Tr("The recording stopped: %s.\n\nIt could not be saved."), end.failure.c_str());
     } else {
-        text = Printf("The recording stopped: %s.\n\nWhat was recorded up to then (%s, %s) is "
-                      "kept in %s.",
+        // TRANSLATORS: why it stopped, the take's length ("3:12"), its size ("1.5 MB"), the
+        // file's full path.
+        text = Printf(Tr("The recording stopped: %s.\n\nWhat was recorded up to then (%s, %s) is "
+                         "kept in %s."),
                       end.failure.c_str(), FormatTakeTime(end.seconds).c_str(),
                       FormatTakeSize(end.bytes).c_str(), end.keptAt.c_str());
     }
@@ -143,8 +139,11 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
         std::string name;
         const bool named = req.deviceId >= 0 &&
                            wavein::waveInGetDevName(static_cast<unsigned>(req.deviceId), name);
-        error = "The recording device " + (named ? "\"" + name + "\" " : std::string()) +
-                "could not be opened: " + why + ".";
+        // TRANSLATORS: the device's name as the device list shows it, then why.
+        error = named ? Printf(Tr("The recording device \"%s\" could not be opened: %s."),
+                               name.c_str(), why.c_str())
+                      // TRANSLATORS: %s is why.
+                      : Printf(Tr("The recording device could not be opened: %s."), why.c_str());
         return false;
     }
     auto undo = [] {
@@ -154,15 +153,19 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
     const platform::KeptFile kept = platform::KeepBeforeReplacing(req.fileName);
     if (!kept.ok) {
         undo();
-        error = "The file " + req.fileName + " could not be moved to the Trash before being " +
-                "replaced: " + kept.error + ".";
+        // TRANSLATORS: the file's full path, then why.
+        error = Printf(Tr("The file %s could not be moved to the Trash before being replaced: %s."),
+                       req.fileName.c_str(), kept.error.c_str());
         return false;
     }
     if (!OpenOutputFile(req.fileName, &why)) {
         undo();
         error = why;
         if (!kept.keptAs.empty()) {
-            error += " The earlier file is kept in " + kept.keptAs + ".";
+            error =
+                // TRANSLATORS: the first %s says why the file could not be created; the second is
+                // the new full path of the file that had that name.
+                Printf(Tr("%s The earlier file is kept in %s."), why.c_str(), kept.keptAs.c_str());
         }
         return false;
     }
@@ -184,7 +187,8 @@ bool StartRecording(const RecordRequest& req, std::string& error) {
     } catch (const std::system_error& e) {
         g_bRecording = false;
         undo();
-        error = std::string("The recording could not be started: ") + e.what() + ".";
+        // TRANSLATORS: %s is the system's reason, such as "Resource temporarily unavailable".
+        error = Printf(Tr("The recording could not be started: %s."), e.what());
         return false;
     }
     return true;
@@ -232,6 +236,11 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
 
     std::string failure;
     auto lastSound = std::chrono::steady_clock::now();
+    // Since when this thread has been running on time: a process that was
+    // not run at all (a loaded machine, SIGSTOP) got no audio either, and
+    // the server holds it until the capture thread reads it.
+    auto awake = lastSound;
+    auto lastPoll = lastSound;
     std::uint32_t synced = 0;
     bool spaceTold = false;
     while (g_bRecording) {
@@ -243,6 +252,10 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
         }
         const int peak = wavein::TakeInputPeak(wavein::PeakReader::Engine);
         const auto now = std::chrono::steady_clock::now();
+        if (now - lastPoll > kPoll + std::chrono::seconds(1)) {
+            awake = now;
+        }
+        lastPoll = now;
         if (wavein::InputPaused() ||
             (peak > 0 && 20.0 * std::log10(peak / double(wavein::kFullScale)) >= kSilenceDb)) {
             lastSound = now;
@@ -267,8 +280,10 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
             failure = CaptureFailureReason();
             break;
         }
-        if (wavein::waveInSecondsSinceData(g_hWaveIn.load()) > kStallSeconds) {
-            failure = "the recording device stopped delivering sound";
+        if (wavein::waveInSecondsSinceData(g_hWaveIn.load()) > kStallSeconds &&
+            std::chrono::duration<double>(now - awake).count() > kStallSeconds) {
+            // TRANSLATORS: why a recording stopped; it follows "The recording stopped: ".
+            failure = Tr("the recording device stopped delivering sound");
             break;
         }
     }
@@ -284,7 +299,7 @@ int RecordThreadBody(unsigned generation, const platform::KeptFile& earlier,
         failure = CaptureFailureReason(); // a write that failed at the very end
     }
     if (failure.empty() && rescued) {
-        failure = kFileRemoved;
+        failure = Tr(kFileRemoved);
     }
     TakeEnd end;
     end.failure = failure;

@@ -1,5 +1,7 @@
 #include "recorder/TakeFile.h"
 
+#include "platform/Translate.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -62,15 +64,19 @@ std::string FormatTakeTime(double seconds) {
 }
 
 std::string FormatTakeSize(std::uint64_t bytes) {
-    char text[32];
+    using platform::Printf;
+    // The decimal sign follows the locale ("1,2 MB" in German).
     if (bytes < 1000) {
-        std::snprintf(text, sizeof text, "%u bytes", static_cast<unsigned>(bytes));
-    } else if (bytes < 1000000) {
-        std::snprintf(text, sizeof text, "%u KB", static_cast<unsigned>((bytes + 500) / 1000));
-    } else {
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+        const auto n = static_cast<unsigned>(bytes);
+        // TRANSLATORS: a file's size; English uses "bytes" for every number.
+        return Printf(platform::TrPlural("%u bytes", "%u bytes", n), n);
     }
-    return text;
+    if (bytes < 1000000) {
+        // TRANSLATORS: a file's size in kilobytes (1 KB = 1000 bytes).
+        return Printf(platform::Tr("%u KB"), static_cast<unsigned>((bytes + 500) / 1000));
+    }
+    // TRANSLATORS: a file's size in megabytes, such as "12.4 MB".
+    return Printf(platform::Tr("%.1f MB"), static_cast<double>(bytes) / 1e6);
 }
 
 std::uint64_t TakeFileBytes(const std::string& path) {

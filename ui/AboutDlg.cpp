@@ -83,7 +83,7 @@ wxString ThanksFilePath() {
 
 CAboutDlg::CAboutDlg(wxWindow* owner) {
     const auto& t = ui::AboutDialogTemplate();
-    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
+    Create(owner, wxID_ANY, ui::TemplateText(t.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, [](wxWindow* parent, const ui::ControlTemplate& c) {
         return CRichtextctrl1::CreateControl(parent, c.id);

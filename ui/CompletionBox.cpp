@@ -10,6 +10,7 @@
 #include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/intl.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
@@ -28,11 +29,12 @@ void ShowCompletionBox(wxWindow* owner, const wxString& text, bool ok, wxWindow*
     row->Add(new wxStaticText(box, wxID_STATIC, text), 1, wxALL | wxALIGN_CENTER_VERTICAL, 10);
     auto* col = new wxBoxSizer(wxVERTICAL);
     col->Add(row, 1, wxEXPAND);
-    auto* okButton = new wxButton(box, wxID_OK, "OK");
+    auto* okButton = new wxButton(box, wxID_OK, _("OK"));
     okButton->SetDefault();
     col->Add(okButton, 0, wxALIGN_CENTER | wxALL, 10);
     box->SetSizerAndFit(col);
-    platform::PresentAsAlert(box, ok ? "Conversion finished" : "Conversion failed");
+    // TRANSLATORS: what a screen reader calls the completion box.
+    platform::PresentAsAlert(box, ok ? _("Conversion finished") : _("Conversion failed"));
     ui::PaintBackgrounds(box, *wxWHITE_BRUSH);
     box->SetEscapeId(wxID_NONE);
     // The focus goes back where the box came from, not to whatever the

@@ -12,6 +12,7 @@
 
 #include <wx/app.h>
 #include <wx/filename.h>
+#include <wx/intl.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
@@ -26,7 +27,8 @@ wxString CompletionText(const ConvertOutcome& o) {
             holds += (holds.empty() ? "" : ", ") + part;
         };
         if (o.file.bitRate > 0) {
-            add(wxString::Format("%ld kb/s", (o.file.bitRate + 500) / 1000));
+            // TRANSLATORS: a converted file's bit rate in the completion box.
+            add(wxString::Format(_("%ld kb/s"), (o.file.bitRate + 500) / 1000));
         }
         if (o.file.seconds >= 0) {
             add(wxString::FromUTF8(FormatTakeTime(o.file.seconds)));
@@ -57,12 +59,15 @@ CConvertAndSave::~CConvertAndSave() {
 void CConvertAndSave::OnConvert() {
     const wxString format = g_szFormat;
     const wxString defaultExt = "." + format;
-    const wxString filter = format + " Files|*." + format;
+    // TRANSLATORS: the Save As dialog's file type; %s is a format's name
+    // (mp3, flac).
+    const wxString filter = wxString::Format(_("%s Files"), format) + "|*." + format;
     const auto* box = static_cast<wxTextCtrl*>(m_dlg.FindWindow(IDC_OUTPUT_FILE));
     const wxString recorded = box != nullptr ? box->GetValue() : wxString();
 
     if (!platform::IsReadableFile(recorded.utf8_string())) {
-        ShowMessageBox(&m_dlg, "Please record a file first.", "Vestrel", wxOK | wxICON_INFORMATION);
+        ShowMessageBox(&m_dlg, _("Please record a file first."), "Vestrel",
+                       wxOK | wxICON_INFORMATION);
         return;
     }
 
@@ -77,10 +82,11 @@ void CConvertAndSave::OnConvert() {
     // file that was deleted first.
     if (platform::SameFile(target.utf8_string(), recorded.utf8_string()) ||
         wxFileName(target).GetAbsolutePath() == wxFileName(recorded).GetAbsolutePath()) {
+        // TRANSLATORS: %s is the path chosen for the converted file.
         ShowMessageBox(&m_dlg,
-                       "The file " + target +
-                           " is the recording itself. Please choose another name for the "
-                           "converted file.",
+                       wxString::Format(_("The file %s is the recording itself. Please choose "
+                                          "another name for the converted file."),
+                                        target),
                        "Vestrel", wxOK | wxICON_WARNING);
         return;
     }
@@ -88,8 +94,8 @@ void CConvertAndSave::OnConvert() {
     // to the Trash while it is still written there.
     if (IsBeingRecorded(target.utf8_string())) {
         ShowMessageBox(&m_dlg,
-                       wxString::FromUTF8(BeingRecordedText(target.utf8_string())) +
-                           "\n\nNothing was converted.",
+                       wxString::FromUTF8(BeingRecordedText(target.utf8_string())) + "\n\n" +
+                           _("Nothing was converted."),
                        "Vestrel", wxOK | wxICON_WARNING);
         return;
     }
@@ -99,17 +105,21 @@ void CConvertAndSave::OnConvert() {
     // and put back should the conversion be cancelled.
     job.kept = platform::KeepBeforeReplacing(job.target);
     if (!job.kept.ok) {
+        // TRANSLATORS: the first %s is a file's path, the second why it could
+        // not be moved.
         ShowMessageBox(&m_dlg,
-                       "The file " + target + " could not be moved out of the way: " +
-                           wxString::FromUTF8(job.kept.error) + ".\n\nNothing was converted.",
+                       wxString::Format(_("The file %s could not be moved out of the way: %s."),
+                                        target, wxString::FromUTF8(job.kept.error)) +
+                           "\n\n" + _("Nothing was converted."),
                        "Vestrel", wxOK | wxICON_WARNING);
         return;
     }
     if (job.kept.trashed) {
-        job.keptNote = "The file it replaced is in the Trash.";
+        job.keptNote = _("The file it replaced is in the Trash.");
     } else if (!job.kept.keptAs.empty()) {
-        job.keptNote =
-            "The file it replaced was kept as " + wxString::FromUTF8(job.kept.keptAs) + ".";
+        // TRANSLATORS: %s is the path the replaced file was renamed to.
+        job.keptNote = wxString::Format(_("The file it replaced was kept as %s."),
+                                        wxString::FromUTF8(job.kept.keptAs));
     }
     unlink(job.target.c_str()); // an empty file is all that can be left here
     // The player lets go of the take while ffmpeg reads it, and has it
@@ -119,7 +129,8 @@ void CConvertAndSave::OnConvert() {
     // Disabled here, before the worker exists, so a quick second press
     // can't start a second conversion.
     EnableControls(&m_dlg, false, false);
-    m_dlg.SetTitle("Saving...");
+    // TRANSLATORS: the main window's title while a file is converted.
+    m_dlg.SetTitle(_("Saving..."));
     m_run = std::make_unique<ConvertRun>(std::move(job), [this](const ConvertOutcome& outcome) {
         // On the worker: the window hears of it on the GUI thread. The
         // worker is joined before the window goes, and what is queued to
@@ -138,7 +149,7 @@ void CConvertAndSave::CancelAndWait() {
     m_run->Cancel();
     m_run.reset(); // waits for the worker: ffmpeg is gone, the files are back
     if (m_row != nullptr) {
-        m_row->ConversionEnded("Conversion cancelled");
+        m_row->ConversionEnded(_("Conversion cancelled"));
     }
 }
 
@@ -149,7 +160,7 @@ void CConvertAndSave::OnFinished(const ConvertOutcome& outcome) {
     m_run.reset();
     const bool cancelled = outcome.kind == ConvertOutcome::Kind::Cancelled;
     if (m_row != nullptr) {
-        m_row->ConversionEnded(cancelled ? "Conversion cancelled" : "");
+        m_row->ConversionEnded(cancelled ? _("Conversion cancelled") : wxString());
     }
     m_dlg.SetTitle("Vestrel");
     EnableControls(&m_dlg, true, false);
@@ -167,9 +178,9 @@ void CConvertAndSave::OnFinished(const ConvertOutcome& outcome) {
     if (cancelled) {
         if (!outcome.restored) {
             ShowMessageBox(&m_dlg,
-                           "The conversion was cancelled, but the file it replaced could not be "
-                           "put back. " +
-                               outcome.keptNote,
+                           _("The conversion was cancelled, but the file it replaced could not "
+                             "be put back.") +
+                               " " + outcome.keptNote,
                            "Vestrel", wxOK | wxICON_WARNING);
         }
         return;

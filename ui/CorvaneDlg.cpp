@@ -24,6 +24,7 @@
 #include <wx/choice.h>
 #include <wx/filedlg.h>
 #include <wx/filename.h>
+#include <wx/intl.h>
 #include <wx/menu.h>
 #include <wx/modalhook.h>
 #include <wx/textctrl.h>
@@ -32,11 +33,12 @@
 
 #include <cstdlib>
 
-const char* const kRecordHelpText =
+// TRANSLATORS: the box behind the main window's Help button.
+const char* const kRecordHelpText = wxTRANSLATE(
     "If you are unable to record then you need to select the source of recording - \n\n - Open "
     "your desktop's Sound settings and go to Input (or open PulseAudio Volume Control, tab "
     "\"Input Devices\" or \"Recording\")\n\n - Choose the source you record from\n\n - Make "
-    "sure it is not muted and its level is up\n\n - Close and try your recording again";
+    "sure it is not muted and its level is up\n\n - Close and try your recording again");
 
 wxString InfoPageURL() {
     static const wxString url = [] {
@@ -56,7 +58,7 @@ wxString InfoPageURL() {
 
 CCorvaneDlg::CCorvaneDlg() : m_hIcon(LoadAppIcons()) {
     const auto& t = ui::MainDialogTemplate();
-    Create(nullptr, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
+    Create(nullptr, wxID_ANY, ui::TemplateText(t.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX);
     m_scale = ui::BuildDialog(this, t, [](wxWindow* parent, const ui::ControlTemplate& c) {
         if (c.id == IDC_PLAYER) {
@@ -105,8 +107,13 @@ void CCorvaneDlg::DoDataExchange() {
 }
 
 bool CCorvaneDlg::OnInitDialog() {
-    m_browser.OnOpenOutside(
-        [this](const wxString& url) { OpenInBrowserOrSay(this, "The page " + url, url); });
+    m_browser.OnOpenOutside([this](const wxString& url) {
+        // TRANSLATORS: %s is a web address.
+        OpenInBrowserOrSay(
+            this,
+            wxString::Format(_("The page %s could not be opened: no web browser was found."), url),
+            url);
+    });
     m_browser.Navigate(InfoPageURL());
     // The About entry lives in the context menu (see MakeContextMenu).
     SetIcons(m_hIcon);
@@ -116,7 +123,7 @@ bool CCorvaneDlg::OnInitDialog() {
     DrawFocusRingAround(FindWindow(IDC_BROWSER)); // WebKit draws none
     FillDeviceList();
     if (DeviceList()->GetCount() == 0) {
-        ShowMessageBox(this, "No Input Device Available", "Corvane", wxOK | wxICON_INFORMATION);
+        ShowMessageBox(this, _("No Input Device Available"), "Corvane", wxOK | wxICON_INFORMATION);
     }
     // Alphabetical, starting on the source the desktop records from.
     SelectDeviceSource(DeviceList(), wavein::waveInGetDefaultSource());
@@ -160,7 +167,7 @@ void CCorvaneDlg::ApplyColours() {
 }
 
 std::unique_ptr<wxMenu> CCorvaneDlg::MakeContextMenu() const {
-    const wxString text = wxString::FromUTF8(LoadResString(IDS_ABOUTBOX));
+    const wxString text = ui::TemplateText(LoadResString(IDS_ABOUTBOX));
     if (text.empty()) {
         return nullptr;
     }
@@ -208,8 +215,8 @@ void CCorvaneDlg::OnSysCommand(int command) {
 }
 
 void CCorvaneDlg::OnBrowse() {
-    const wxString path =
-        ChooseSaveFile(this, "MyMP3", "MP3 Files|*.mp3", ".mp3", OutputFileBox()->GetValue(), true);
+    const wxString path = ChooseSaveFile(this, "MyMP3", _("MP3 Files") + "|*.mp3", ".mp3",
+                                         OutputFileBox()->GetValue(), true);
     if (!path.empty()) {
         OutputFileBox()->ChangeValue(path);
     }
@@ -217,12 +224,15 @@ void CCorvaneDlg::OnBrowse() {
 
 void CCorvaneDlg::OnWebsite() {
     const wxString url = wxString::FromUTF8(kHomePageURL);
-    OpenInBrowserOrSay(this, "The website " + url, url);
+    // TRANSLATORS: %s is the program's web address.
+    OpenInBrowserOrSay(
+        this,
+        wxString::Format(_("The website %s could not be opened: no web browser was found."), url),
+        url);
 }
 
 void CCorvaneDlg::OnRecordHelp() {
-    ShowMessageBox(this, wxString::FromUTF8(kRecordHelpText), wxEmptyString,
-                   wxOK | wxICON_QUESTION);
+    ShowMessageBox(this, wxGetTranslation(kRecordHelpText), wxEmptyString, wxOK | wxICON_QUESTION);
 }
 
 void CCorvaneDlg::OnConvertOptions() {

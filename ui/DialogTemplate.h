@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <wx/string.h>
+
 class wxWindow;
 class wxDialog;
 class wxBrush;
@@ -21,12 +23,16 @@ enum class Kind {
     EditReadOnly,
     GroupBox,
     Static,
-    Player,   // hosted media player
-    Browser,  // hosted web view
-    RichText, // hosted rich text box
+    Player,     // hosted media player
+    Browser,    // hosted web view
+    RichText,   // hosted rich text box
     StatusText, // a text of fixed size that the program changes
     LevelMeter,
 };
+
+// A template's text (marked with wxTRANSLATE) in the language in use; ""
+// stays "" (gettext would give the catalog's header).
+wxString TemplateText(const char* english);
 
 struct ControlTemplate {
     int id;
@@ -51,6 +57,9 @@ struct DialogTemplate {
     // The control that a group box or text labels, by its text; every
     // other text labels nothing.
     std::map<std::string, int> labelFor;
+    // Texts a button shows at other times ("Stop" on Record), by control
+    // id: it gets room for the widest.
+    std::map<int, std::vector<const char*>> otherTexts = {};
 };
 
 const DialogTemplate& MainDialogTemplate();    // 102

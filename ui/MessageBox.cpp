@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 #include "platform/ShownText.h"
 #include "platform/TextColours.h"
+#include "platform/Translate.h"
 
 #include <wx/app.h>
 #include <wx/filedlg.h>
@@ -11,6 +12,8 @@
 #include <wx/log.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
+
+#include <vector>
 
 namespace {
 
@@ -46,18 +49,29 @@ bool OpenInBrowser(const wxString& url) {
     return wxLaunchDefaultBrowser(url);
 }
 
-void OpenInBrowserOrSay(wxWindow* owner, const wxString& what, const wxString& url) {
+void OpenInBrowserOrSay(wxWindow* owner, const wxString& failure, const wxString& url) {
     if (!OpenInBrowser(url)) {
-        ShowMessageBox(owner, what + " could not be opened: no web browser was found.",
-                       wxEmptyString, wxOK | wxICON_INFORMATION);
+        ShowMessageBox(owner, failure, wxEmptyString, wxOK | wxICON_INFORMATION);
     }
 }
 
 std::string HelpPagePath() {
-    for (const std::string& dir : {platform::ExecutableDir(), platform::InstalledDataDir()}) {
-        const std::string page = dir + "help/index.html";
-        if (platform::IsReadableFile(page)) {
-            return page;
+    // The page in the language in use ("pt_BR"), else in its language
+    // without the country ("pt"), else the English one.
+    const std::string lang = platform::TranslationLanguage();
+    std::vector<std::string> pages;
+    if (lang != "en") {
+        pages.push_back("help/" + lang + "/index.html");
+        if (const size_t cut = lang.find('_'); cut != std::string::npos) {
+            pages.push_back("help/" + lang.substr(0, cut) + "/index.html");
+        }
+    }
+    pages.push_back("help/index.html");
+    for (const std::string& page : pages) {
+        for (const std::string& dir : {platform::ExecutableDir(), platform::InstalledDataDir()}) {
+            if (platform::IsReadableFile(dir + page)) {
+                return dir + page;
+            }
         }
     }
     return "";
@@ -68,15 +82,20 @@ void ShowHelp(wxWindow* owner) {
     if (page.empty()) {
         ShowHelpFileMissing(owner);
     } else {
-        OpenInBrowserOrSay(owner, "The help page " + wxString::FromUTF8(page),
+        // TRANSLATORS: %s is the help file's path.
+        OpenInBrowserOrSay(owner,
+                           wxString::Format(_("The help page %s could not be opened: no web "
+                                              "browser was found."),
+                                            wxString::FromUTF8(page)),
                            "file://" + wxString::FromUTF8(page));
     }
 }
 
 void ShowHelpFileMissing(wxWindow* owner) {
     const wxString helpFile = wxString::FromUTF8(platform::ExecutableDir() + "help/index.html");
-    ShowMessageBox(owner, "The help file " + helpFile + " is not installed.", wxEmptyString,
-                   wxOK | wxICON_INFORMATION);
+    // TRANSLATORS: %s is the help file's path.
+    ShowMessageBox(owner, wxString::Format(_("The help file %s is not installed."), helpFile),
+                   wxEmptyString, wxOK | wxICON_INFORMATION);
 }
 
 bool AskStopAndQuit(wxWindow* owner) {
@@ -94,11 +113,14 @@ bool AskReplace(wxWindow* owner, const wxString& path) {
     const wxString title = wxTheApp != nullptr ? wxTheApp->GetAppName() : wxString();
     wxMessageDialog box(
         owner,
-        wxString::Format(L"A file named \u201c%s\u201d already exists.  Do you want to replace it?",
-                         name.GetFullName()),
+        // TRANSLATORS: %s is a file's name; the file dialog asks the same.
+        wxString::Format(
+            _(L"A file named \u201c%s\u201d already exists.  Do you want to replace it?"),
+            name.GetFullName()),
         title, wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+    // TRANSLATORS: %s is a folder's path.
     box.SetExtendedMessage(wxString::Format(
-        L"The file already exists in \u201c%s\u201d.  Replacing it will overwrite its contents.",
+        _(L"The file already exists in \u201c%s\u201d.  Replacing it will overwrite its contents."),
         name.GetPath()));
     return platform::ShowModalWithIcon(box, IconName(wxICON_QUESTION)) == wxID_YES;
 }
@@ -111,7 +133,8 @@ wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxSt
     }
     wxString name = defaultName;
     for (;;) {
-        wxFileDialog dlg(owner, wxFileSelectorPromptStr, dir, name, filter,
+        // The toolkit's own title, in its own catalog.
+        wxFileDialog dlg(owner, wxGetTranslation(wxFileSelectorPromptStr), dir, name, filter,
                          wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         if (dlg.ShowModal() != wxID_OK) {
             return wxString();

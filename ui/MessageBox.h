@@ -12,9 +12,9 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
 // Hands `url` to the desktop's browser, without wxWidgets' own error box;
 // false when no browser could be started.
 bool OpenInBrowser(const wxString& url);
-// Opens `url` in the desktop's browser, or says in a box that `what` ("The
-// website https://...") could not be opened because no browser was found.
-void OpenInBrowserOrSay(wxWindow* owner, const wxString& what, const wxString& url);
+// Opens `url` in the desktop's browser, or says `failure` in a box ("The
+// website https://... could not be opened: no web browser was found.").
+void OpenInBrowserOrSay(wxWindow* owner, const wxString& failure, const wxString& url);
 
 // The installed help page (beside the program in help/, else in the
 // installed data folder); "" when there is none.

@@ -39,7 +39,7 @@ void SelectString(wxChoice* list, int start, const wxString& text) {
 
 COptionsDialog::COptionsDialog(wxWindow* owner) {
     const auto& t = ui::OptionsDialogTemplate();
-    Create(owner, wxID_ANY, wxString::FromUTF8(t.caption), wxDefaultPosition, wxDefaultSize,
+    Create(owner, wxID_ANY, ui::TemplateText(t.caption), wxDefaultPosition, wxDefaultSize,
            wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     ui::BuildDialog(this, t, nullptr);
     platform::SetAccessibleRole(this, platform::AccessibleRole::Dialog);
@@ -50,6 +50,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, IDC_CANCEL);
     Bind(wxEVT_SHOW, &COptionsDialog::OnShowWindow, this);
+    ui::NoteLayoutWhenShown(this);
     Bind(wxEVT_CHAR_HOOK, &COptionsDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
         if (e.CanVeto()) {

@@ -9,6 +9,7 @@
 
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/intl.h>
 #include <wx/textctrl.h>
 
 #include <mutex>
@@ -64,6 +65,11 @@ class WindowObserver : public RecordObserver {
 
 std::unique_ptr<WindowObserver> g_windowObserver;
 
+// The button reads Record between takes and Stop during one.
+bool ReadsRecord(const wxButton* button) {
+    return button->GetLabel() == _("Record");
+}
+
 } // namespace
 
 void CCorvaneDlg::WatchRecordings(bool watch) {
@@ -77,8 +83,7 @@ void CCorvaneDlg::WatchRecordings(bool watch) {
 }
 
 void CCorvaneDlg::OnRecordStop() {
-    const wxString caption = RecordButton()->GetLabel();
-    if (caption == "Record") {
+    if (ReadsRecord(RecordButton())) {
         m_player.put_URL(wxString());
         const RecordRequest req = ReadRequest(*this);
         std::string error;
@@ -87,7 +92,7 @@ void CCorvaneDlg::OnRecordStop() {
                            wxOK | wxICON_ERROR);
             return;
         }
-        RecordButton()->SetLabel("Stop");
+        RecordButton()->SetLabel(_("Stop"));
         if (m_statusRow) {
             m_statusRow->RecordingStarted(DeviceList()->GetStringSelection(),
                                           wxString::FromUTF8(req.fileName));
@@ -98,14 +103,14 @@ void CCorvaneDlg::OnRecordStop() {
     if (m_statusRow) {
         m_statusRow->RecordingEnded();
     }
-    RecordButton()->SetLabel("Record");
+    RecordButton()->SetLabel(_("Record"));
     // The take may have been saved elsewhere when its folder went away.
     m_player.put_URL(
         wxString::FromUTF8(g_windowObserver ? g_windowObserver->KeptAt() : std::string()));
 }
 
 void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {
-    if (m_statusRow && RecordButton()->GetLabel() != "Record") {
+    if (m_statusRow && !ReadsRecord(RecordButton())) {
         m_statusRow->DiskAlmostFull(minutesLeft);
     }
 }
@@ -113,14 +118,19 @@ void CCorvaneDlg::OnDiskAlmostFull(double minutesLeft) {
 void CCorvaneDlg::OnRecordingFailed(const TakeEnd& end) {
     // Reported late, the failure may be about a recording that a Stop has
     // already tidied up, with a new one running since: leave that one be.
-    if (IsCurrentTake(end.generation) && RecordButton()->GetLabel() != "Record") {
+    if (IsCurrentTake(end.generation) && !ReadsRecord(RecordButton())) {
         StopRecording();
-        RecordButton()->SetLabel("Record");
+        RecordButton()->SetLabel(_("Record"));
         m_player.put_URL(wxString::FromUTF8(end.keptAt));
     }
     if (m_statusRow) {
         m_statusRow->RecordingEnded();
     }
-    AnnounceToUser(this, "The recording stopped", wxString::FromUTF8(end.failure) + ".");
+    // TRANSLATORS: told to a screen reader and shown as a desktop
+    // notification when a recording stops by itself; the reason follows.
+    const wxString summary = _("The recording stopped");
+    // TRANSLATORS: the notification's body: %s is why the recording stopped,
+    // a sentence without its full stop.
+    AnnounceToUser(this, summary, wxString::Format(_("%s."), wxString::FromUTF8(end.failure)));
     ShowMessageBox(this, wxString::FromUTF8(TakeEndText(end)), "Vestrel", wxOK | wxICON_WARNING);
 }

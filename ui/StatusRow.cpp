@@ -27,13 +27,32 @@
 
 namespace {
 
-const wxString kWarningHead = "No sound from ";
-const wxString kWarningTail = ": is it muted?";
+// TRANSLATORS: the status row's warning while a recording hears nothing; %s
+// is the input device's name. Also printed by --record.
+const char* const kWarningFormat = wxTRANSLATE("No sound from %s: is it muted?");
+
+// The warning's words before and after the device's name, in the language
+// in use, so that the row can shorten the name and keep the question.
+struct WarningParts {
+    wxString head, tail;
+};
+
+WarningParts SilenceWarningParts() {
+    const wxString format = wxGetTranslation(kWarningFormat);
+    for (const wxString mark : {"%1$s", "%s"}) {
+        const size_t at = format.find(mark);
+        if (at != wxString::npos) {
+            return {format.Left(at), format.Mid(at + mark.length())};
+        }
+    }
+    return {format + " ", wxString()};
+}
 
 } // namespace
 
 std::string SilenceWarningText(const std::string& device) {
-    return (kWarningHead + wxString::FromUTF8(device) + kWarningTail).utf8_string();
+    const WarningParts w = SilenceWarningParts();
+    return (w.head + wxString::FromUTF8(device) + w.tail).utf8_string();
 }
 
 wxString DiskAlmostFullText(double minutesLeft) {
@@ -102,9 +121,12 @@ CStatusRow::CStatusRow(wxWindow* dlg)
       m_text(static_cast<wxStaticText*>(dlg->FindWindow(IDC_TAKE_STATUS))),
       m_meter(static_cast<CLevelMeter*>(dlg->FindWindow(IDC_LEVEL_METER))), m_timer(this) {
     m_pause->Disable();
+    // Its accessible text becomes the row's whole message before a screen
+    // reader has seen it.
+    platform::SetShownText(m_text, m_text->GetLabelText(), m_text->GetLabelText());
     Bind(wxEVT_TIMER, &CStatusRow::OnTick, this);
     m_dlg->Bind(wxEVT_BUTTON, &CStatusRow::OnPause, this, IDC_PAUSE);
-    m_meter->SetToolTip("Peak level of the input");
+    m_meter->SetToolTip(_("Peak level of the input"));
     m_watcher = std::make_unique<wavein::DeviceWatcher>([this](wavein::DeviceWatcher::Change c) {
         using Change = wavein::DeviceWatcher::Change;
         if (c == Change::ServerLost) {
@@ -134,7 +156,9 @@ wxString CStatusRow::Text() const {
 }
 
 void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) {
-    m_device = device.empty() ? wxString("the default input") : device;
+    // TRANSLATORS: stands for the device's name in "No sound from %s: is it
+    // muted?" and "Sound from %s again".
+    m_device = device.empty() ? _("the default input") : device;
     m_file = file.utf8_string();
     m_fileSize = 0;
     m_sizeAtBytes = 0;
@@ -142,11 +166,11 @@ void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) 
     m_recording = true;
     wavein::SetInputPaused(false);
     wavein::TakeInputPeak(); // what came before this take is not its level
-    m_pause->SetLabel("Pause");
+    m_pause->SetLabel(_("Pause"));
     m_meter->Reset();
     m_lastSound = Clock::now();
     m_shownTime = TimeShown{0, 0, false};
-    ShowText("Recording " + FormatTakeTime(0) + ", " + FormatTakeSize(0));
+    ShowText(TakeText(TakeState::Recording, 0, 0), Shown::TakeTime);
     m_timer.Start(kTickMs);
 }
 
@@ -157,15 +181,15 @@ void CStatusRow::RecordingEnded() {
     m_recording = false;
     m_timer.Stop();
     wavein::SetInputPaused(false);
-    m_pause->SetLabel("Pause");
+    m_pause->SetLabel(_("Pause"));
     m_pause->Disable();
     m_meter->Reset();
-    m_meter->SetToolTip("Peak level of the input");
+    m_meter->SetToolTip(_("Peak level of the input"));
     m_tipTenths = kNoTip;
     m_diskWarningUntil = Clock::time_point{};
     // What the file truly holds, as the engine read it once it was closed.
     const TakeEnd end = LastTakeEnd();
-    ShowText("Last take " + FormatTakeTime(end.seconds) + ", " + FormatTakeSize(end.bytes));
+    ShowText(TakeText(TakeState::Ended, end.seconds, end.bytes), Shown::TakeTime);
     if (m_sourcesChanged) {
         OnSourcesChanged(); // held back while the list was greyed
     }
@@ -184,8 +208,9 @@ void CStatusRow::DiskAlmostFull(double minutesLeft) {
 
 void CStatusRow::ConversionStarted(ConvertRun* run) {
     m_run = run;
-    if (!m_shownText.StartsWith("Conver")) {
+    if (m_shownKind != Shown::Converting) {
         m_textBefore = m_shownText; // what the row says of the take
+        m_kindBefore = m_shownKind;
     }
     m_progressWhole = -1;
     m_progressAt = 0;
@@ -197,9 +222,9 @@ void CStatusRow::ConversionStarted(ConvertRun* run) {
         m_meter->Hide();
         m_text->SetSize(right - m_text->GetPosition().x, m_text->GetSize().y);
     }
-    m_pause->SetLabel("Cancel");
+    m_pause->SetLabel(_("Cancel"));
     m_pause->Enable();
-    ShowText("Converting");
+    ShowText(_("Converting"), Shown::Converting);
     m_timer.Start(kTickMs);
 }
 
@@ -213,9 +238,13 @@ void CStatusRow::ConversionEnded(const wxString& text) {
         m_text->SetSize(m_textWidth, m_text->GetSize().y);
         m_meter->Show();
     }
-    m_pause->SetLabel("Pause");
+    m_pause->SetLabel(_("Pause"));
     m_pause->Disable();
-    ShowText(text.empty() ? m_textBefore : text);
+    if (text.empty()) {
+        ShowText(m_textBefore, m_kindBefore);
+    } else {
+        ShowText(text);
+    }
 }
 
 wxString CStatusRow::ProgressText() {
@@ -226,9 +255,12 @@ wxString CStatusRow::ProgressText() {
                                                         : m_run->Position());
     m_progressAt = at;
     if (length <= 0) {
-        return at > 0 ? wxString::Format(_("Converting %s"), FormatTakeTime(at)) : "Converting";
+        return at > 0 ? wxString::Format(_("Converting %s"), FormatTakeTime(at)) : _("Converting");
     }
     const auto whole = [length](int percent, double seconds) {
+        // TRANSLATORS: the status row while a file is converted: the share
+        // done, the position reached and the recording's length ("42% (4:12
+        // of 10:00)").
         return wxString::Format(_("Converting %d%% (%s of %s)"), percent, FormatTakeTime(seconds),
                                 FormatTakeTime(length));
     };
@@ -254,7 +286,7 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     if (m_run != nullptr) {
         // The worker keeps ffmpeg's latest position: read here, ten times a
         // second, however often ffmpeg reports it.
-        ShowText(ProgressText());
+        ShowText(ProgressText(), Shown::Converting);
         return;
     }
     const auto now = Clock::now();
@@ -267,10 +299,15 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     if (tenths != m_tipTenths || m_meter->ClipLit() != m_tipClip) {
         m_tipTenths = tenths;
         m_tipClip = m_meter->ClipLit();
-        wxString tip = wxString::Format("Peak %.1f dBFS", tenths / 10.0);
+        // TRANSLATORS: the level meter's tooltip; %.1f is the peak in dBFS
+        // (-12.5).
+        wxString format = _("Peak %.1f dBFS");
         if (m_tipClip) {
-            tip += ", clipped";
+            // TRANSLATORS: the level meter's tooltip when the input went
+            // over the top; %.1f is the peak in dBFS.
+            format = _("Peak %.1f dBFS, clipped");
         }
+        const wxString tip = wxString::Format(format, tenths / 10.0);
         m_meter->SetToolTip(tip);
         NoteShownText("meter", tip);
     }
@@ -283,7 +320,8 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     }
     if (std::chrono::duration<double>(now - m_lastSound).count() >= kSilenceSeconds) {
         m_shownTime = TimeShown{};
-        ShowText(kWarningHead + m_device + kWarningTail);
+        const WarningParts w = SilenceWarningParts();
+        ShowText(w.head + m_device + w.tail, Shown::Silence);
         return;
     }
     // The file grows a second's audio at a time: its size is looked at when
@@ -301,8 +339,8 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         return;
     }
     m_shownTime = shown;
-    ShowText(wxString(paused ? "Paused " : "Recording ") + FormatTakeTime(seconds) + ", " +
-             FormatTakeSize(m_fileSize));
+    ShowText(TakeText(paused ? TakeState::Paused : TakeState::Recording, seconds, m_fileSize),
+             Shown::TakeTime);
 }
 
 std::uint64_t CStatusRow::FileSize() const {
@@ -320,32 +358,51 @@ void CStatusRow::OnPause(wxCommandEvent&) {
     }
     const bool pause = !wavein::InputPaused();
     wavein::SetInputPaused(pause);
-    m_pause->SetLabel(pause ? "Resume" : "Pause");
+    m_pause->SetLabel(pause ? _("Resume") : _("Pause"));
     wxTimerEvent tick(m_timer);
     OnTick(tick); // the text follows at once
 }
 
-void CStatusRow::ShowText(const wxString& text) {
-    if (text == m_shownText) {
+wxString CStatusRow::TakeText(TakeState state, double seconds, std::uint64_t bytes) {
+    const wxString time = wxString::FromUTF8(FormatTakeTime(seconds));
+    const wxString size = wxString::FromUTF8(FormatTakeSize(bytes));
+    switch (state) {
+    case TakeState::Recording:
+        // TRANSLATORS: the status row during a take: its time (1:23) and its
+        // file's size (336 KB).
+        return wxString::Format(_("Recording %s, %s"), time, size);
+    case TakeState::Paused:
+        // TRANSLATORS: the status row while a take is paused: its time (1:23)
+        // and its file's size (336 KB).
+        return wxString::Format(_("Paused %s, %s"), time, size);
+    case TakeState::Ended:
+        // TRANSLATORS: the status row after Stop: the take's time (3:12) and
+        // its file's size (1.5 MB).
+        return wxString::Format(_("Last take %s, %s"), time, size);
+    }
+    return wxString();
+}
+
+void CStatusRow::ShowText(const wxString& text, Shown kind) {
+    if (text == m_shownText && kind == m_shownKind) {
         return;
     }
-    const bool wasWarning = m_shownText.StartsWith(kWarningHead);
+    const bool wasWarning = m_shownKind == Shown::Silence;
     m_shownText = text;
+    m_shownKind = kind;
     // The silence warning's device name is shortened so that the question
     // stays whole; another message is broken onto two lines where it is
     // longer than the row; the tooltip has it all. (Measuring asks the X
     // server, so the time and size, which always fit, are not measured
     // every second.)
-    const bool warning = text.StartsWith(kWarningHead);
-    const bool takeTime = text.StartsWith("Recording ") || text.StartsWith("Paused ") ||
-                          text.StartsWith("Last take ") || text.StartsWith("Converting ");
+    const bool warning = kind == Shown::Silence;
+    const bool takeTime = kind == Shown::TakeTime || kind == Shown::Converting;
     const wxString label = warning ? FittedWarning() : takeTime ? text : TwoLines(text);
     // A screen reader reads the whole sentence, on one line, whatever the
-    // row has room for (named before the label changes, which it hears).
+    // row has room for: as the status bar's name and as its text.
     wxString whole = text;
     whole.Replace("\n", " ");
-    platform::SetAccessibleName(m_text, whole);
-    m_text->SetLabelText(label); // a name with & in it shown as it is
+    platform::SetShownText(m_text, label, whole);
     if (warning || label != text) {
         m_text->SetToolTip(text);
     } else if (m_text->GetToolTip() != nullptr) {
@@ -357,8 +414,11 @@ void CStatusRow::ShowText(const wxString& text) {
     // Heard wherever the user is: the microphone may be muted.
     if (warning && !wasWarning) {
         AnnounceToUser(m_text, text);
-    } else if (wasWarning && m_recording && text.StartsWith("Recording ")) { // not Pause
-        AnnounceToUser(m_text, "Sound from " + m_device + " again");
+    } else if (wasWarning && m_recording && kind == Shown::TakeTime &&
+               !wavein::InputPaused()) { // not Pause
+        // TRANSLATORS: told to a screen reader when a silent input is heard
+        // again; %s is the device's name.
+        AnnounceToUser(m_text, wxString::Format(_("Sound from %s again"), m_device));
     }
 }
 
@@ -386,6 +446,9 @@ wxString CStatusRow::FittedWarning() const {
     wxClientDC dc(m_text);
     dc.SetFont(m_text->GetFont());
     const int width = m_text->GetSize().x;
+    const WarningParts parts = SilenceWarningParts();
+    const wxString& kWarningHead = parts.head;
+    const wxString& kWarningTail = parts.tail;
     const wxString whole = kWarningHead + m_device + kWarningTail;
     const auto fits = [&](const wxString& line) { return dc.GetTextExtent(line).x <= width; };
     if (fits(whole)) {
@@ -423,11 +486,14 @@ wxString CStatusRow::FittedWarning() const {
                m_device.Right(back).Strip(wxString::leading) + kWarningTail;
     }
     // A row too narrow for that: the name shortened on one line, the
-    // question on the next.
-    const int room = width - dc.GetTextExtent(kWarningHead + ":").x;
+    // question on the next (the mark right after the name stays with it).
+    const size_t space = kWarningTail.find(' ');
+    const wxString mark = space == wxString::npos ? kWarningTail : kWarningTail.Left(space);
+    const wxString question = space == wxString::npos ? wxString() : kWarningTail.Mid(space + 1);
+    const int room = width - dc.GetTextExtent(kWarningHead + mark).x;
     return kWarningHead +
-           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) + ":\n" +
-           kWarningTail.Mid(2);
+           wxControl::Ellipsize(m_device, dc, wxELLIPSIZE_MIDDLE, std::max(room, 1)) + mark + "\n" +
+           question;
 }
 
 void CStatusRow::OnSourcesChanged() {

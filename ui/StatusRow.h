@@ -77,7 +77,13 @@ class CStatusRow : public wxEvtHandler {
 
     void OnTick(wxTimerEvent&);
     void OnPause(wxCommandEvent&);
-    void ShowText(const wxString& text);
+    // What the row shows: a message is broken onto two lines where it is
+    // too long, the take's time and size and the progress never are, the
+    // silence warning keeps its question whole.
+    enum class Shown { Message, TakeTime, Converting, Silence };
+    enum class TakeState { Recording, Paused, Ended };
+    static wxString TakeText(TakeState state, double seconds, std::uint64_t bytes);
+    void ShowText(const wxString& text, Shown kind = Shown::Message);
     wxString ProgressText();
     wxString FittedWarning() const;
     // `text` as the row can hold it: on two lines where one is too short.
@@ -98,6 +104,7 @@ class CStatusRow : public wxEvtHandler {
     int m_ticksSinceSize = 0;
     static constexpr int kSizeEveryTicks = 3;
     wxString m_shownText;
+    Shown m_shownKind = Shown::Message;
     // What the recording text was last built from.
     struct TimeShown {
         long seconds = -1;
@@ -117,6 +124,7 @@ class CStatusRow : public wxEvtHandler {
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;
+    Shown m_kindBefore = Shown::Message;
     int m_progressWhole = -1; // whether the whole progress line fits, once measured
     double m_progressAt = 0;  // the furthest position shown, in seconds
     int m_textWidth = 0;      // the text's own width, beside the meter

@@ -2,18 +2,22 @@
 """What a screen reader gets from the program, read through AT-SPI.
 
   a11y.py tree PID                 the tree: role, name, relations, value
-  a11y.py check PID WINDOW         names and roles of the window's Tab stops,
+  a11y.py check PID WINDOW [MO]    names and roles of the window's Tab stops,
                                    and that every label names what it labels
+                                   (with MO, a compiled catalog: the names
+                                   and the title are its translations)
   a11y.py press PID NAME           presses the button NAME (its action)
   a11y.py value PID NAME           the value of the object NAME
   a11y.py alert PID TEXT           waits for an alert holding TEXT: its name
-  a11y.py status PID               the status bar's name, description and text
+  a11y.py status PID               the status bar's name, description, text
+                                   and its last word
   a11y.py events PID               prints the program's events as they come
   a11y.py ring PID NAME PNG1 PNG2  pixels round NAME that focus changed
                                    (PNG1 focused, PNG2 not), how many of
                                    them are at 3:1 or more against white,
                                    and NAME's width + height
 """
+import gettext
 import subprocess
 import sys
 import time
@@ -94,11 +98,12 @@ def tree(pid):
     show(app_of(pid), 0)
 
 
-def check(pid, title):
-    window = next((w for w in app_of(pid) if w.name == title and showing(w)), None)
+def check(pid, title, mo=None):
+    tr = gettext.GNUTranslations(open(mo, "rb")).gettext if mo else (lambda text: text)
+    window = next((w for w in app_of(pid) if w.name == tr(title) and showing(w)), None)
     if window is None:
-        sys.exit("no window %r" % title)
-    want = dict(TAB_STOPS[title])
+        sys.exit("no window %r" % tr(title))
+    want = {tr(name): role for name, role in TAB_STOPS[title].items()}
     faults = []
     for o in walk(window):
         inside_page = o.getRoleName() == "document web" or o.parent.getRoleName() == "filler"
@@ -156,12 +161,19 @@ def alert(pid, text):
 
 
 def status(pid):
+    """The status bar's name, description, text (as a reader's text
+    commands read it, line breaks kept) and its last word."""
     for w in app_of(pid):
         for o in walk(w):
             if o.getRoleName() == "status bar" and showing(o):
                 text = o.queryText()
-                print("%s\t%s\t%s" % (o.name, o.description,
-                                       text.getText(0, text.characterCount).replace("\n", " ")))
+                whole = text.getText(0, -1)
+                if len(whole) != text.characterCount:
+                    sys.exit("the text %r counts %d characters" % (whole, text.characterCount))
+                last = text.getStringAtOffset(text.characterCount - 1,
+                                              pyatspi.TEXT_GRANULARITY_WORD)[0]
+                print("%s\t%s\t%s\t%s" % (o.name, o.description, whole.replace("\n", "\\n"),
+                                           last))
                 return
     sys.exit("no status bar showing")
 
@@ -198,7 +210,7 @@ def main():
     if cmd == "tree":
         tree(pid)
     elif cmd == "check":
-        check(pid, args[1])
+        check(pid, *args[1:3])
     elif cmd == "press":
         press(pid, args[1])
     elif cmd == "value":

@@ -6,7 +6,8 @@
 # ring shows on Record and on the web panel, Record pressed through its
 # action records and the status reaches the reader as it changes, the
 # meter's value follows a -6 dBFS tone, the silence warning (its device's
-# name longer than the row) is named whole, and it and its end
+# name longer than the row) is named and read as text whole, on one line,
+# as are its change and the row's text after Stop, and it and its end
 # are announced and, with another window active, sent as desktop
 # notifications, and the box after Convert and Save is an alert that
 # reads "Converted and Saved".
@@ -96,12 +97,17 @@ warning="No sound from $device: is it muted?"
 wait_shown "^notified	$warning" 13 >/dev/null || fail "no silence warning came"
 # A screen reader reads the whole sentence, whatever the row shows: the
 # name shortened in its middle, the whole sentence in the tooltip (which
-# GTK gives as the description).
-IFS=$'\t' read -r name tip text < <(a11y status $app)
+# GTK gives as the description), as the status bar's name and as its text
+# (what a reader's text commands read, word by word too).
+IFS=$'\t' read -r name tip text last < <(a11y status $app)
 shown=$(wait_latest status '^No sound from' 1) || fail "the row does not show the warning"
-echo "status bar: name '$name', tooltip '$tip', text '$text'; on screen '$shown'"
+echo "status bar: name '$name', tooltip '$tip', text '$text' (last word '$last'); on screen '$shown'"
 [ "$name" = "$warning" ] || fail "the status bar is named '$name'"
 [ "$tip" = "$warning" ] || fail "the warning's tooltip is '$tip'"
+[ "$text" = "$warning" ] || fail "the status bar's text reads '$text'"
+[ "$last" = "muted?" ] || fail "the text's last word reads '$last'"
+grep -qxF "object:text-changed:insert	status bar	$warning	$warning" "$events" ||
+    fail "the change of text told a reader: $(grep 'text-changed:insert.*No sound' "$events")"
 [[ "$shown" == "No sound from Acc"*"..."*"Interface: is it muted?" ]] ||
     fail "the row shows '$shown', not the name shortened in its middle"
 screenshot "$w" "$shots/warning.png"
@@ -118,7 +124,11 @@ done
 kill $other
 xdotool windowactivate --sync "$w"
 a11y press $app Stop
-wait_latest status '^Last take' 3 >/dev/null || fail "Stop pressed through AT-SPI did not stop"
+shown=$(wait_latest status '^Last take' 3) || fail "Stop pressed through AT-SPI did not stop"
+said=$(a11y status $app) # (no tooltip: an empty field)
+name=$(cut -f1 <<<"$said") text=$(cut -f3 <<<"$said")
+[ "$name" = "$shown" ] && [ "$text" = "$shown" ] ||
+    fail "after Stop the row shows '$shown', the status bar is named '$name' and reads '$text'"
 wait $feeder
 # A reader listening for events while a modal box runs from an action
 # keeps the box from getting keys: it goes before Convert and Save.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -263,15 +264,22 @@ TEST(Conversion, TargetNamesWithBlanksQuotesColonAndAccentsPassWhole) {
 }
 
 // ffmpeg stands in here for a converter that ignores SIGTERM (a real one
-// stops on it: the real program's script cancels a real ffmpeg).
+// stops on it: the real program's script cancels a real ffmpeg). Its
+// Duration is read whole where the locale's decimal sign is a comma.
 TEST(ConvertRun, CancelKillsAConverterDeafToTermAndPutsTheReplacedFileBack) {
+    const std::string numeric = std::setlocale(LC_NUMERIC, nullptr);
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    struct Restore {
+        std::string name;
+        ~Restore() { std::setlocale(LC_NUMERIC, name.c_str()); }
+    } restore{numeric};
     const std::string dir = TempDir();
     const std::string rec = RecordingIn(dir);
     const std::string target = dir + "/talk.wav";
     const std::string recording = FileText(rec);
     std::ofstream(target) << "yesterday's talk";
     std::ofstream(dir + "/ffmpeg") << "#!/bin/sh\ntrap '' TERM\n"
-                                      "echo '  Duration: 00:10:00.00, start: 0' >&2\n"
+                                      "echo '  Duration: 00:10:00.50, start: 0' >&2\n"
                                       "for last; do :; done; echo partial > \"$last\"\n"
                                       "echo out_time_us=240000000; echo progress=continue\n"
                                       "exec sleep 30\n";
@@ -284,7 +292,7 @@ TEST(ConvertRun, CancelKillsAConverterDeafToTermAndPutsTheReplacedFileBack) {
     ConvertRun run(job, [&outcome](const ConvertOutcome& o) { outcome = o; });
     ASSERT_TRUE(WaitFor([&] { return run.Position() > 0; }, 10s));
     EXPECT_EQ(run.Position(), 240);
-    EXPECT_EQ(run.Length(), 600);
+    EXPECT_EQ(run.Length(), 600.5);
     const auto t0 = std::chrono::steady_clock::now();
     run.Cancel();
     run.Wait();
