@@ -4,6 +4,7 @@
 #include "platform/EndSignals.h"
 #include "platform/GlDrivers.h"
 #include "platform/TextColours.h"
+#include "platform/Translate.h"
 
 #include <wx/image.h>
 
@@ -48,6 +49,7 @@ bool CCorvaneApp::OnInit() {
     wxInitAllImageHandlers();
     // Before any window, so that none is drawn in the dark variant first.
     platform::KeepLightTheme();
+    platform::UseLanguageDirection();
     // "Vestrel", not the application id the windows carry.
     platform::SetApplicationName("Vestrel");
     // No window of the program handles idle events: not handing them to
@@ -58,6 +60,10 @@ bool CCorvaneApp::OnInit() {
     wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
     platform::OnEndSignals(&OnEndSignal);
     return true;
+}
+
+wxLayoutDirection CCorvaneApp::GetLayoutDirection() const {
+    return platform::RightToLeftLanguage() ? wxLayout_RightToLeft : wxLayout_LeftToRight;
 }
 
 int CCorvaneApp::OnRun() {

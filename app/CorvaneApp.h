@@ -12,6 +12,9 @@ class CCorvaneApp : public wxApp {
     CCorvaneApp();
     bool OnInit() override;
     int OnRun() override;
+    // The language's direction: windows without a parent take it, and
+    // every other window its parent's (Arabic mirrors them all).
+    wxLayoutDirection GetLayoutDirection() const override;
 
     // The main dialog while it exists.
     CCorvaneDlg* GetMainDialog() const { return m_mainDlg.get(); }

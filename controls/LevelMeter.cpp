@@ -112,11 +112,19 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
     const int top = (size.y - h) / 2;
     const int clipW = ClipMarkWidth(h);
     const int barW = BarWidth();
+    // A right-to-left window's meter fills from the right, as GTK's level
+    // bar does (the toolkit mirrors the drawing itself only in later
+    // versions).
+    const bool flip = GetLayoutDirection() == wxLayout_RightToLeft &&
+                      dc.GetLayoutDirection() != wxLayout_RightToLeft;
+    auto box = [&](int x, int y, int w, int hh) {
+        dc.DrawRectangle(flip ? size.x - x - w : x, y, w, hh);
+    };
 
     // Frame, then the unlit bar, then the lit zones up to the level.
     dc.SetPen(wxPen(kFrame));
     dc.SetBrush(wxBrush(kUnlit));
-    dc.DrawRectangle(0, top, barW + 2, h);
+    box(0, top, barW + 2, h);
     const int inner = h - 2;
     const int lit = XOf(m_levelDb, barW);
     const int x12 = XOf(-12.0, barW);
@@ -126,7 +134,7 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
         to = std::min(to, lit);
         if (to > from) {
             dc.SetBrush(wxBrush(c));
-            dc.DrawRectangle(1 + from, top + 1, to - from, inner);
+            box(1 + from, top + 1, to - from, inner);
         }
     };
     zone(0, x12, kGreen);
@@ -135,10 +143,10 @@ void CLevelMeter::OnPaint(wxPaintEvent&) {
     if (m_holdDb > kFloorDb) {
         const int hx = std::clamp(XOf(m_holdDb, barW), 1, barW);
         dc.SetBrush(wxBrush(kHold));
-        dc.DrawRectangle(hx - 1, top + 1, 2, inner);
+        box(hx - 1, top + 1, 2, inner);
     }
 
     dc.SetPen(wxPen(kFrame));
     dc.SetBrush(wxBrush(m_clipLit ? kRed : kClipOff));
-    dc.DrawRectangle(size.x - clipW, top, clipW, h);
+    box(size.x - clipW, top, clipW, h);
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
@@ -131,6 +132,10 @@ Translations::Translations() {
     const char* const all = std::setlocale(LC_ALL, "");
     const char* const messages = all != nullptr ? std::setlocale(LC_MESSAGES, nullptr) : nullptr;
     g_language = ChooseLanguage(messages);
+    // One language in the whole process: the toolkit's own texts (a file
+    // chooser's buttons) follow the program's, not a language it has no
+    // catalog for.
+    setenv("LANGUAGE", g_language.c_str(), 1);
     if (g_language == "en") {
         return; // the texts are English already
     }
@@ -155,6 +160,18 @@ std::string TranslationLanguage() {
 bool RightToLeftLanguage() {
     const wxLanguageInfo* info = wxUILocale::FindLanguageInfo(wxString::FromUTF8(g_language));
     return info != nullptr && info->LayoutDirection == wxLayout_RightToLeft;
+}
+
+void UseLanguageDirection() {
+    // Looked up in the toolkit the program runs with (no GTK headers here).
+    using SetDirection = void (*)(int);
+    static const auto set = reinterpret_cast<SetDirection>(
+        dlsym(RTLD_DEFAULT, "gtk_widget_set_default_direction"));
+    if (set != nullptr) {
+        constexpr int kLeftToRight = 1; // GTK_TEXT_DIR_LTR
+        constexpr int kRightToLeft = 2;
+        set(RightToLeftLanguage() ? kRightToLeft : kLeftToRight);
+    }
 }
 
 const char* Tr(const char* english) {

@@ -10,7 +10,8 @@ namespace platform {
 // Sets the C library's locale from the environment (numbers, dates), picks
 // the first language of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that has a
 // catalog and loads it with the toolkit's own. English where none fits or
-// the locale is C, never an error. Made first thing in main(); the catalogs
+// the locale is C, never an error; LANGUAGE is set to the language chosen,
+// so that the toolkit's texts follow it. Made first thing in main(); the catalogs
 // are let go when it ends.
 class Translations {
 public:
@@ -26,6 +27,11 @@ std::string TranslationLanguage();
 
 // True when the language in use is written right to left.
 bool RightToLeftLanguage();
+
+// Lays the toolkit's windows out in the direction of the language in use
+// (mirrored for Arabic): the toolkit would go by its own catalogs, which
+// may be of another language. After the toolkit started, before any window.
+void UseLanguageDirection();
 
 // `english` in the language in use, as UTF-8; for code that works in
 // std::string. Window code uses wxWidgets' _() and wxPLURAL.

@@ -85,6 +85,7 @@ const DialogTemplate& MainDialogTemplate() {
             {1011, wxTRANSLATE("Information page")},
         },
         {{"Select Source", 1000}},
+        {{1, {"Stop"}}, {4, {"Cancel"}}, {1012, {"Resume", "Cancel"}}},
     };
     return t;
 }
@@ -213,11 +214,17 @@ void PaintBackgrounds(wxWindow* dlg, const wxBrush& brush, int exceptId) {
 namespace {
 
 // Where `w` is in the client area of its top-level window, summed up the
-// parent chain (a Wayland client knows no screen positions).
+// parent chain (a Wayland client knows no screen positions), as drawn: a
+// right-to-left window mirrors its children.
 wxPoint InWindow(wxWindow* w) {
     wxPoint at;
     for (; w != nullptr && !w->IsTopLevel(); w = w->GetParent()) {
-        at += w->GetPosition();
+        wxPoint p = w->GetPosition();
+        const wxWindow* parent = w->GetParent();
+        if (parent != nullptr && parent->GetLayoutDirection() == wxLayout_RightToLeft) {
+            p.x = parent->GetClientSize().x - p.x - w->GetSize().x;
+        }
+        at += p;
     }
     return at;
 }
@@ -388,7 +395,20 @@ double ScaleToFit(wxDialog* dlg, const DialogTemplate& t) {
 
 namespace {
 
-// The scale at which every text of the template's controls fits.
+// Room the control's English text would need where it shows a translation:
+// the layout's scale comes from the English texts, so every language gets
+// the English layout, and a longer translation widens only its control.
+wxSize EnglishNeed(wxWindow* w, const ControlTemplate& c, bool textOnly) {
+    wxSize need = NeededSize(w, textOnly);
+    const wxString english = wxString::FromUTF8(c.text);
+    const wxString shown = w->GetLabel();
+    if (!english.empty() && shown != english) {
+        need.x += w->GetTextExtent(english).x - w->GetTextExtent(shown).x;
+    }
+    return need;
+}
+
+// The scale at which every English text of the template's controls fits.
 double NeededScale(wxDialog* dlg,
                    const std::vector<std::pair<const ControlTemplate*, wxWindow*>>& made,
                    bool textOnly = false) {
@@ -398,7 +418,7 @@ double NeededScale(wxDialog* dlg,
             continue;
         }
         const PixelRect r = ToPixels(dlg, *c, 1.0);
-        const wxSize need = NeededSize(w, textOnly);
+        const wxSize need = EnglishNeed(w, *c, textOnly);
         const wxSize visible(r.w, dlg->ConvertDialogToPixels(wxSize(0, VisibleHeightDlu(*c))).y);
         switch (c->kind) {
         case Kind::PushButton:
@@ -412,6 +432,9 @@ double NeededScale(wxDialog* dlg,
             scale = std::max(scale, static_cast<double>(need.y) / visible.y);
             break;
         case Kind::Static:
+            // A taller script (Japanese) needs taller lines.
+            scale = std::max(scale, static_cast<double>(need.y) / visible.y);
+            [[fallthrough]];
         case Kind::GroupBox:
             scale = std::max(scale, static_cast<double>(need.x) / visible.x);
             break;
@@ -431,12 +454,130 @@ void SetFontWithin(wxWindow* w, const wxFont& font) {
     }
 }
 
+// A control at its place in the window, and what making room for a longer
+// text did to it, in pixels.
+struct Placed {
+    const ControlTemplate* c;
+    wxWindow* w;
+    PixelRect r;   // at the layout's scale
+    int need;      // width its text needs
+    int shift = 0; // moved right
+    int grow = 0;  // widened
+    int Right() const { return r.x + r.w + shift + grow; }
+};
+
+bool SameRow(const ControlTemplate& a, const ControlTemplate& b) {
+    return a.y < b.y + VisibleHeightDlu(b) && b.y < a.y + VisibleHeightDlu(a);
+}
+
+bool Inside(const ControlTemplate& in, const ControlTemplate& box) {
+    return box.kind == Kind::GroupBox && &in != &box && in.x >= box.x &&
+           in.x + in.w <= box.x + box.w && in.y >= box.y &&
+           in.y + VisibleHeightDlu(in) <= box.y + box.h;
+}
+
+// Controls that take the width they are given: a box, an entry, a panel, a
+// label (its text stays at its start).
+bool Stretches(Kind k) {
+    return k == Kind::GroupBox || k == Kind::EditReadOnly || k == Kind::Player ||
+           k == Kind::Browser || k == Kind::RichText || k == Kind::Static;
+}
+
+// Width the text of a control needs (0: it has none, or handles any width).
+int WidthNeeded(wxWindow* w, Kind k, bool textOnly) {
+    switch (k) {
+    case Kind::PushButton:
+    case Kind::DefPushButton:
+    case Kind::ComboDropList:
+    case Kind::ComboDropListSorted:
+    case Kind::Static:
+    case Kind::GroupBox:
+        return NeededSize(w, textOnly).x;
+    default:
+        return 0;
+    }
+}
+
+// Makes room for texts longer than their rectangles, as a box layout does:
+// such a control widens, what is right of it in its row moves right by as
+// much, a group box widens around what it holds, and the dialog widens to
+// hold it all; what reached the dialog's right edge stays there (a box or
+// panel stretches, a button moves). English texts fit: nothing changes.
+// Returns the dialog's client width.
+int MakeRoom(std::vector<Placed>& all, int width, int widthDlu) {
+    bool changed = true;
+    for (int pass = 0; pass < 8 && changed; ++pass) {
+        changed = false;
+        for (Placed& p : all) {
+            int shift = 0;
+            int grow = std::max(0, p.need - p.r.w);
+            for (const Placed& q : all) {
+                if (q.c->x + q.c->w <= p.c->x && SameRow(*p.c, *q.c)) {
+                    shift = std::max(shift, q.shift + q.grow);
+                } else if (Inside(*q.c, *p.c)) {
+                    const int gap = p.r.x + p.r.w - (q.r.x + q.r.w);
+                    grow = std::max(grow, q.Right() + gap - (p.r.x + p.r.w + shift));
+                }
+            }
+            if (shift != p.shift || grow != p.grow) {
+                p.shift = shift;
+                p.grow = grow;
+                changed = true;
+            }
+        }
+    }
+    // What reaches the right edge keeps its distance from it, so that what
+    // lines up there in English still does.
+    constexpr int kRightEdgeDlu = 20;
+    const auto atRightEdge = [widthDlu](const Placed& p) {
+        return p.c->x + p.c->w >= widthDlu - kRightEdgeDlu;
+    };
+    int right = 0;
+    int wider = 0;
+    int more = 0;
+    for (const Placed& p : all) {
+        right = std::max(right, p.r.x + p.r.w);
+        wider = std::max(wider, p.Right());
+        if (atRightEdge(p)) {
+            more = std::max(more, p.shift + p.grow);
+        }
+    }
+    more = std::max(more, wider - right);
+    if (more == 0) {
+        return width;
+    }
+    for (Placed& p : all) {
+        const int extra = more - p.shift - p.grow;
+        if (!atRightEdge(p) || extra <= 0) {
+            continue;
+        }
+        if (Stretches(p.c->kind)) {
+            p.grow += extra;
+            continue;
+        }
+        p.shift += extra;
+        // The entry left of a button that moved follows it.
+        Placed* left = nullptr;
+        for (Placed& q : all) {
+            if (q.c->x + q.c->w <= p.c->x && SameRow(*p.c, *q.c) &&
+                (left == nullptr || q.c->x > left->c->x)) {
+                left = &q;
+            }
+        }
+        if (left != nullptr && Stretches(left->c->kind) && !atRightEdge(*left)) {
+            left->grow += extra;
+        }
+    }
+    return width + more;
+}
+
 // The smallest font the controls get on a screen too small for them.
 constexpr double kSmallestPoints = 6.0;
 
 } // namespace
 
 double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& hosts) {
+    dlg->SetTitle(TemplateText(t.caption));
     std::vector<std::pair<const ControlTemplate*, wxWindow*>> made;
     // Group boxes first: on GTK a box created after its neighbours covers
     // them. They take no focus, so the tab order stays the template's.
@@ -460,7 +601,8 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     // dialog's own units. Padding does not shrink with the font: a few
     // rounds.
     double textScale = NeededScale(dlg, made, true);
-    if (textScale > fit) {
+    const bool shrunk = textScale > fit;
+    if (shrunk) {
         wxFont font = dlg->GetFont();
         for (int round = 0; round < 6 && textScale > fit; ++round) {
             const double points = font.GetFractionalPointSize();
@@ -485,20 +627,38 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
     figure << std::fixed << std::setprecision(2) << scale;
     NoteShownText("scale", TemplateText(t.caption) + "\t" + figure.str());
 
+    std::vector<Placed> placed;
     for (const auto& [c, w] : made) {
         if (w == nullptr) {
             continue;
         }
-        const PixelRect r = ToPixels(dlg, *c, scale);
-        int h = r.h;
-        if (IsCombo(c->kind)) {
-            h = w->GetBestSize().y;
+        int need = WidthNeeded(w, c->kind, shrunk);
+        if (const auto it = t.otherTexts.find(c->id); it != t.otherTexts.end()) {
+            const int shown = w->GetTextExtent(w->GetLabel()).x;
+            for (const char* other : it->second) {
+                need = std::max(need, WidthNeeded(w, c->kind, shrunk) - shown +
+                                          w->GetTextExtent(TemplateText(other)).x);
+            }
         }
-        w->SetSize(r.x, r.y, r.w, h);
+        placed.push_back({c, w, ToPixels(dlg, *c, scale), need});
     }
     const PixelRect whole =
         ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, scale);
-    dlg->SetClientSize(whole.w, whole.h);
+    int width = MakeRoom(placed, whole.w, t.width);
+    // Wider than the screen allows: the template's places, as when the
+    // font had to shrink (every control there, a text may be cut).
+    if (width > whole.w &&
+        width > ToPixels(dlg, {0, Kind::Static, "", 0, 0, t.width, t.height, false}, fit).w) {
+        width = whole.w;
+        for (Placed& p : placed) {
+            p.shift = p.grow = 0;
+        }
+    }
+    for (const Placed& p : placed) {
+        const int h = IsCombo(p.c->kind) ? p.w->GetBestSize().y : p.r.h;
+        p.w->SetSize(p.r.x + p.shift, p.r.y, p.r.w + p.grow, h);
+    }
+    dlg->SetClientSize(width, whole.h);
     const wxSize outer = dlg->GetSize();
     dlg->SetMinSize(outer);
     dlg->SetMaxSize(outer);

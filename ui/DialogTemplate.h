@@ -57,6 +57,9 @@ struct DialogTemplate {
     // The control that a group box or text labels, by its text; every
     // other text labels nothing.
     std::map<std::string, int> labelFor;
+    // Texts a button shows at other times ("Stop" on Record), by control
+    // id: it gets room for the widest.
+    std::map<int, std::vector<const char*>> otherTexts = {};
 };
 
 const DialogTemplate& MainDialogTemplate();    // 102

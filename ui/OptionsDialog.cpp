@@ -50,6 +50,7 @@ COptionsDialog::COptionsDialog(wxWindow* owner) {
     Bind(
         wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, IDC_CANCEL);
     Bind(wxEVT_SHOW, &COptionsDialog::OnShowWindow, this);
+    ui::NoteLayoutWhenShown(this);
     Bind(wxEVT_CHAR_HOOK, &COptionsDialog::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
         if (e.CanVeto()) {

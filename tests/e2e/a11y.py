@@ -2,8 +2,10 @@
 """What a screen reader gets from the program, read through AT-SPI.
 
   a11y.py tree PID                 the tree: role, name, relations, value
-  a11y.py check PID WINDOW         names and roles of the window's Tab stops,
+  a11y.py check PID WINDOW [MO]    names and roles of the window's Tab stops,
                                    and that every label names what it labels
+                                   (with MO, a compiled catalog: the names
+                                   and the title are its translations)
   a11y.py press PID NAME           presses the button NAME (its action)
   a11y.py value PID NAME           the value of the object NAME
   a11y.py alert PID TEXT           waits for an alert holding TEXT: its name
@@ -15,6 +17,7 @@
                                    them are at 3:1 or more against white,
                                    and NAME's width + height
 """
+import gettext
 import subprocess
 import sys
 import time
@@ -95,11 +98,12 @@ def tree(pid):
     show(app_of(pid), 0)
 
 
-def check(pid, title):
-    window = next((w for w in app_of(pid) if w.name == title and showing(w)), None)
+def check(pid, title, mo=None):
+    tr = gettext.GNUTranslations(open(mo, "rb")).gettext if mo else (lambda text: text)
+    window = next((w for w in app_of(pid) if w.name == tr(title) and showing(w)), None)
     if window is None:
-        sys.exit("no window %r" % title)
-    want = dict(TAB_STOPS[title])
+        sys.exit("no window %r" % tr(title))
+    want = {tr(name): role for name, role in TAB_STOPS[title].items()}
     faults = []
     for o in walk(window):
         inside_page = o.getRoleName() == "document web" or o.parent.getRoleName() == "filler"
@@ -206,7 +210,7 @@ def main():
     if cmd == "tree":
         tree(pid)
     elif cmd == "check":
-        check(pid, args[1])
+        check(pid, *args[1:3])
     elif cmd == "press":
         press(pid, args[1])
     elif cmd == "value":

@@ -203,10 +203,10 @@ tone_of() {
 shots=${VESTREL_SHOTS:-$VESTREL_SESSION_ROOT}
 
 # Answers the GTK Save As dialog by keys: the full path typed into its
-# name field, then Return.
-save_as() { # path
+# name field, then Return. Its title in another language: $2.
+save_as() { # path [title]
     local f
-    f=$(wait_window "Select a file") || fail "no Save As dialog"
+    f=$(wait_window "${2:-Select a file}") || fail "no Save As dialog"
     sleep 1 # the chooser takes keys only once it has read its folder
     xdotool mousemove --window "$f" 300 300
     xdotool windowactivate --sync "$f" 2>/dev/null || xdotool windowfocus --sync "$f"

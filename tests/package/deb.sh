@@ -30,6 +30,7 @@ for dep in ffmpeg gstreamer1.0-plugins-good gstreamer1.0-pulseaudio bubblewrap x
     libpulse0 libmp3lame0 libwxgtk-webview3.2-1 libc6; do
     grep -q "$dep" <<<"$depends" || check "Depends lacks $dep"
 done
+[ "$(field Recommends)" = "wx3.2-i18n, fonts-noto-cjk" ] || check "Recommends: $(field Recommends)"
 
 files=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
