@@ -11,7 +11,7 @@ player_now() { grep '^player	' "$VESTREL_SHOWN_LOG" | tail -1 | cut -f2-; }
 start_recording
 feed_tone 600 4 "$VESTREL_FIFO_ALPHA"
 press "$w" Return
-wait_shown '^player	Pause	0:02 / 0:0[45]	' 10 >/dev/null || fail "the take does not play: $(player_now)"
+wait_shown '^player	Pause	0:02 / 0:0[4-7]	' 10 >/dev/null || fail "the take does not play: $(player_now)"
 total=$(player_now | cut -f2 | sed 's|.* / ||') # a clocked source (PipeWire) adds some silence
 click "$w" "${stop_at[@]}"
 wait_shown "^player	Play	0:00 / $total	0\$" >/dev/null || fail "after Stop the player shows '$(player_now)'"
