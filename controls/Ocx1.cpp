@@ -29,7 +29,12 @@ PlayerPanel::PlayerPanel(wxWindow* parent, int id)
       m_timer(this) {
     // TRANSLATORS: the player's button; it reads Play while nothing plays.
     m_play = new wxButton(this, wxID_ANY, _("Pause"));
-    m_play->SetMinSize(m_play->GetBestSize()); // room for either label
+    // Room for either label, whichever a language makes the longer.
+    m_play->SetLabel(_("Play"));
+    const wxSize playSize = m_play->GetBestSize();
+    m_play->SetLabel(_("Pause"));
+    const wxSize pauseSize = m_play->GetBestSize();
+    m_play->SetMinSize(wxSize(std::max(playSize.x, pauseSize.x), std::max(playSize.y, pauseSize.y)));
     // TRANSLATORS: the player's button that stops playback.
     m_stop = new wxButton(this, wxID_ANY, _("Stop"));
     m_position = new wxSlider(this, wxID_ANY, 0, 0, 1000);

@@ -45,6 +45,7 @@ if [ "$merge" = 1 ]; then
             set -- $pair
             if [ -f "$1" ]; then
                 msgmerge -q --update --backup=none --no-wrap --sort-by-file --add-location=file "$1" "$2"
+                msgattrib --no-obsolete --no-wrap --sort-by-file --add-location=file -o "$1" "$1"
             fi
         done
     done
