@@ -25,7 +25,10 @@ for lang in $(cat po/LINGUAS); do
             fail=1
             continue
         fi
-        stats=$(LC_ALL=C msgfmt --check --check-accelerators='&' --statistics -o /dev/null "$1" 2>&1)
+        # Mnemonics are the program's; the Help page's & are HTML entities.
+        accel=(--check-accelerators='&')
+        [ "$2" = po/vestrel.pot ] || accel=()
+        stats=$(LC_ALL=C msgfmt --check "${accel[@]}" --statistics -o /dev/null "$1" 2>&1)
         if ! echo "$stats" | grep -Eq '^[0-9]+ translated messages?\.$'; then
             echo "FAIL: $1: $stats"
             fail=1
