@@ -8,6 +8,7 @@
 #include "platform/Accessibility.h"
 #include "platform/ShownText.h"
 #include "platform/TextColours.h"
+#include "platform/Translate.h"
 
 #include <wx/brush.h>
 #include <wx/button.h>
@@ -633,7 +634,9 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
             continue;
         }
         int need = WidthNeeded(w, c->kind, shrunk);
-        if (const auto it = t.otherTexts.find(c->id); it != t.otherTexts.end()) {
+        // English keeps the template's places, as it always had them.
+        const auto it = t.otherTexts.find(c->id);
+        if (it != t.otherTexts.end() && platform::TranslationLanguage() != "en") {
             const int shown = w->GetTextExtent(w->GetLabel()).x;
             for (const char* other : it->second) {
                 need = std::max(need, WidthNeeded(w, c->kind, shrunk) - shown +

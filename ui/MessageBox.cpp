@@ -133,8 +133,10 @@ wxString ChooseSaveFile(wxWindow* owner, const wxString& defaultName, const wxSt
     }
     wxString name = defaultName;
     for (;;) {
-        // The toolkit's own title, in its own catalog.
-        wxFileDialog dlg(owner, wxGetTranslation(wxFileSelectorPromptStr), dir, name, filter,
+        // The toolkit's own title, in our catalog: the toolkit's catalogs
+        // lack it, or lack the language.
+        // TRANSLATORS: the title of the Save As window.
+        wxFileDialog dlg(owner, _("Select a file"), dir, name, filter,
                          wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
         if (dlg.ShowModal() != wxID_OK) {
             return wxString();

@@ -106,7 +106,8 @@ for loc in de_DE ja_JP ar_EG; do
     box=$(wait_box "$main" "$w") || fail "$lang: Record on a held file showed no box"
     sleep 1
     screenshot "$box" "$shots/error-$lang.png"
-    grep -qxF "box	$(tr_to "The recording could not be started.")" "$VESTREL_SHOWN_LOG" ||
+    said=$(tr_to $'The recording could not be started.\n\n%s' | head -1)
+    grep -qxF "box	$said" "$VESTREL_SHOWN_LOG" ||
         fail "$lang: the box says $(grep '^box' "$VESTREL_SHOWN_LOG")"
     press "$box" Return
     wait_gone_id "$box" 5 || fail "$lang: Return left the error box open"

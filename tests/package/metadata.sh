@@ -23,7 +23,7 @@ meta=$share/metainfo/$appid.metainfo.xml
 appstreamcli validate --pedantic --no-net "$meta" || fail "appstreamcli validate"
 for want in "<id>$appid</id>" "<launchable type=\"desktop-id\">$appid.desktop</launchable>" \
     "<binary>vestrel</binary>" '<release version="1.0.0"' '<content_rating type="oars-1.1"/>' \
-    '<url type="homepage">' 'screenshots/main-window.png</image>' '<developer_name>' \
+    '<url type="homepage">' 'screenshots/main-window.png</image>' '<developer_name' \
     '<category>Recorder</category>'; do
     grep -qF "$want" "$meta" || fail "metainfo lacks $want"
 done
