@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/RecordCommand.h"
+#include "platform/Translate.h"
 
 #include <wx/cmdline.h>
 #include <wx/msgout.h>
@@ -110,6 +111,7 @@ std::optional<int> HandleCommandLine(int argc, char** argv) {
     if (argc <= 1) {
         return std::nullopt;
     }
+    platform::LoadToolkitTranslations(); // the parser's own words
     static const wxCmdLineEntryDesc kOptions[] = {
         // The descriptions are translated by the parser (wxGetTranslation).
         {wxCMD_LINE_SWITCH, "h", "help", wxTRANSLATE("show this help and exit"),

@@ -74,6 +74,8 @@ int CCorvaneApp::OnRun() {
     m_mainDlg = dlg;
     SetTopWindow(dlg);
     dlg->Show();
+    // Once the window is up, not on the way to it.
+    dlg->CallAfter([] { platform::LoadToolkitTranslations(); });
     wxApp::OnRun();
     return 0;
 }

@@ -142,7 +142,6 @@ Translations::Translations() {
     auto translations = std::make_unique<wxTranslations>();
     translations->SetLoader(new CatalogLoader); // owned by the translations
     translations->SetLanguage(wxString::FromUTF8(g_language));
-    translations->AddStdCatalog();
     translations->AddCatalog(kDomain, wxLANGUAGE_ENGLISH_US);
     wxTranslations::Set(translations.release()); // wxWidgets owns it from here
 }
@@ -150,6 +149,17 @@ Translations::Translations() {
 Translations::~Translations() {
     if (g_language != "en") {
         wxTranslations::Set(nullptr);
+    }
+}
+
+void LoadToolkitTranslations() {
+    static bool loaded = false;
+    if (loaded || g_language == "en") {
+        return;
+    }
+    loaded = true;
+    if (wxTranslations* translations = wxTranslations::Get()) {
+        translations->AddStdCatalog();
     }
 }
 

@@ -21,6 +21,13 @@ public:
     Translations& operator=(const Translations&) = delete;
 };
 
+// Adds the toolkit's own catalog (stock buttons, the command-line parser's
+// words) in the language in use. It is bigger than the program's and no
+// window shows its texts at the start, so it is loaded when first needed:
+// before parsing a command line, before a box, after the main window is up.
+// Main thread; once.
+void LoadToolkitTranslations();
+
 // The language in use as a catalog names it ("de", "pt_BR"); "en" for the
 // English texts.
 std::string TranslationLanguage();

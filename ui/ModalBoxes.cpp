@@ -1,5 +1,6 @@
 #include "ui/ModalBoxes.h"
 
+#include "platform/Translate.h"
 #include "platform/WindowPlacement.h"
 #include "ui/KeyGuard.h"
 
@@ -23,6 +24,8 @@ class ModalBoxes : public wxModalDialogHook {
     ModalBoxes(const ModalBoxes&) = delete;
     ModalBoxes& operator=(const ModalBoxes&) = delete;
     int Enter(wxDialog* dialog) override {
+        // A message box's buttons are made when it is shown.
+        platform::LoadToolkitTranslations();
         g_open.push_back(dialog);
         return wxID_NONE;
     }
