@@ -26,7 +26,8 @@ xgettext "${common[@]}" -j --its=/usr/share/gettext/its/metainfo.its \
     data/vestrel.metainfo.xml.in -o "$out/vestrel.pot"
 rm -f "$out/.sources"
 
-# The manual page and the Help page, in a catalog of their own.
+# The manual page, the Help page and the About box's thanks, in a catalog
+# of their own.
 mkdir -p "$out/doc"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -34,7 +35,10 @@ po4a-updatepo --porefs noline -M UTF-8 -f man -m data/vestrel.1 -p "$tmp/man.pot
     --package-name Vestrel --copyright-holder "The Vestrel developers" >/dev/null
 po4a-updatepo --porefs noline -M UTF-8 -f xhtml -m data/help/index.html -p "$tmp/help.pot" \
     --package-name Vestrel --copyright-holder "The Vestrel developers" >/dev/null
-msgcat --no-wrap --use-first "$tmp/man.pot" "$tmp/help.pot" -o "$out/doc/vestrel-doc.pot"
+po4a-updatepo --porefs noline -M UTF-8 -f text -m data/thanks.txt -p "$tmp/thanks.pot" \
+    --package-name Vestrel --copyright-holder "The Vestrel developers" >/dev/null
+msgcat --no-wrap --use-first "$tmp/man.pot" "$tmp/help.pot" "$tmp/thanks.pot" \
+    -o "$out/doc/vestrel-doc.pot"
 
 # Creation dates would make every run differ.
 sed -i '/^"POT-Creation-Date:/d' "$out/vestrel.pot" "$out/doc/vestrel-doc.pot"

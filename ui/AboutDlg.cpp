@@ -5,6 +5,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Paths.h"
 #include "platform/Spawn.h"
+#include "platform/Translate.h"
 #include "ui/AppIcons.h"
 #include "ui/DialogTemplate.h"
 #include "ui/FocusRing.h"
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <vector>
 #include <cstdlib>
 #include <sstream>
 
@@ -76,7 +78,22 @@ wxString FfmpegLine(wxWindow* line) {
 } // namespace
 
 wxString ThanksFilePath() {
-    const std::string found = platform::FindIn(platform::DataDirs(), "thanks.txt");
+    // In the language in use ("pt_BR", then "pt"), else the English one.
+    std::vector<std::string> names;
+    const std::string lang = platform::TranslationLanguage();
+    if (lang != "en") {
+        names.push_back("thanks/" + lang + ".txt");
+        if (const size_t cut = lang.find('_'); cut != std::string::npos) {
+            names.push_back("thanks/" + lang.substr(0, cut) + ".txt");
+        }
+    }
+    names.push_back("thanks.txt");
+    std::string found;
+    for (const auto& name : names) {
+        if (found.empty()) {
+            found = platform::FindIn(platform::DataDirs(), name);
+        }
+    }
     // Nothing found: the panel says that the file beside the program can't be read.
     return wxString::FromUTF8(found.empty() ? platform::ExecutableDir() + "thanks.txt" : found);
 }
