@@ -184,10 +184,15 @@ unload_source() {
 # Waits for a visible window titled $1 of the program other than window
 # $2 (a message box has the main window's title); prints its id.
 wait_box() { # title except
-    local ids
-    for _ in $(seq 150); do
+    local ids id i
+    for i in $(seq 150); do
         ids=$(xdotool search --onlyvisible --pid "$app" --name "^$1\$" 2>/dev/null | grep -vx "$2")
-        [ -n "$ids" ] && { echo "$ids" | tail -1; return 0; }
+        # A box stands over its window: a second top-level window of the
+        # same title met early (a slow start) is not one.
+        for id in $ids; do
+            xprop -id "$id" WM_TRANSIENT_FOR 2>/dev/null | grep -q "window id" && { echo "$id"; return 0; }
+        done
+        [ -n "$ids" ] && [ "$i" -gt 100 ] && { echo "$ids" | tail -1; return 0; }
         sleep 0.1
     done
     return 1
