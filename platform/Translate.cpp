@@ -14,7 +14,6 @@
 #include <dlfcn.h>
 #include <memory>
 #include <mutex>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
 
@@ -33,18 +32,11 @@ std::string g_language = "en";
 // and the system's folder, where the toolkit's catalogs are.
 std::vector<std::string> CatalogDirs() {
     const std::string exe = ExecutableDir();
-    return {exe + "locale", exe + "../share/locale", VESTREL_LOCALEDIR, "/usr/share/locale"};
+    return {exe + "locale/", exe + "../share/locale/", VESTREL_LOCALEDIR "/", "/usr/share/locale/"};
 }
 
 std::string CatalogFile(const std::string& domain, const std::string& language) {
-    for (const auto& dir : CatalogDirs()) {
-        struct stat st {};
-        const std::string mo = dir + "/" + language + "/LC_MESSAGES/" + domain + ".mo";
-        if (stat(mo.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            return mo;
-        }
-    }
-    return {};
+    return FindIn(CatalogDirs(), language + "/LC_MESSAGES/" + domain + ".mo");
 }
 
 bool HasCatalog(const std::string& language) {
@@ -54,10 +46,11 @@ bool HasCatalog(const std::string& language) {
 // wxWidgets' own loader asks the application object for the standard paths,
 // and the command line is translated before there is one.
 class CatalogLoader : public wxTranslationsLoader {
-public:
+  public:
     wxMsgCatalog* LoadCatalog(const wxString& domain, const wxString& lang) override {
         const std::string file = CatalogFile(domain.utf8_string(), lang.utf8_string());
-        return file.empty() ? nullptr : wxMsgCatalog::CreateFromFile(wxString::FromUTF8(file), domain);
+        return file.empty() ? nullptr
+                            : wxMsgCatalog::CreateFromFile(wxString::FromUTF8(file), domain);
     }
     wxArrayString GetAvailableTranslations(const wxString& domain) const override {
         wxArrayString found;
@@ -167,6 +160,10 @@ std::string TranslationLanguage() {
     return g_language;
 }
 
+std::vector<std::string> TranslationLanguageNames() {
+    return g_language == "en" ? std::vector<std::string>() : Candidates(g_language);
+}
+
 bool RightToLeftLanguage() {
     const wxLanguageInfo* info = wxUILocale::FindLanguageInfo(wxString::FromUTF8(g_language));
     return info != nullptr && info->LayoutDirection == wxLayout_RightToLeft;
@@ -175,8 +172,8 @@ bool RightToLeftLanguage() {
 void UseLanguageDirection() {
     // Looked up in the toolkit the program runs with (no GTK headers here).
     using SetDirection = void (*)(int);
-    static const auto set = reinterpret_cast<SetDirection>(
-        dlsym(RTLD_DEFAULT, "gtk_widget_set_default_direction"));
+    static const auto set =
+        reinterpret_cast<SetDirection>(dlsym(RTLD_DEFAULT, "gtk_widget_set_default_direction"));
     if (set != nullptr) {
         constexpr int kLeftToRight = 1; // GTK_TEXT_DIR_LTR
         constexpr int kRightToLeft = 2;

@@ -4,17 +4,18 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
 // Sets the C library's locale from the environment (numbers, dates), picks
 // the first language of LANGUAGE, LC_ALL, LC_MESSAGES, LANG that has a
-// catalog and loads it with the toolkit's own. English where none fits or
+// catalog and loads it (the toolkit's comes later, see below). English where none fits or
 // the locale is C, never an error; LANGUAGE is set to the language chosen,
 // so that the toolkit's texts follow it. Made first thing in main(); the catalogs
 // are let go when it ends.
 class Translations {
-public:
+  public:
     Translations();
     ~Translations();
     Translations(const Translations&) = delete;
@@ -31,6 +32,10 @@ void LoadToolkitTranslations();
 // The language in use as a catalog names it ("de", "pt_BR"); "en" for the
 // English texts.
 std::string TranslationLanguage();
+
+// Names a translated file may carry for the language in use, best first:
+// "pt_BR" then "pt"; none for English.
+std::vector<std::string> TranslationLanguageNames();
 
 // True when the language in use is written right to left.
 bool RightToLeftLanguage();

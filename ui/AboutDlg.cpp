@@ -80,12 +80,8 @@ wxString FfmpegLine(wxWindow* line) {
 wxString ThanksFilePath() {
     // In the language in use ("pt_BR", then "pt"), else the English one.
     std::vector<std::string> names;
-    const std::string lang = platform::TranslationLanguage();
-    if (lang != "en") {
+    for (const auto& lang : platform::TranslationLanguageNames()) {
         names.push_back("thanks/" + lang + ".txt");
-        if (const size_t cut = lang.find('_'); cut != std::string::npos) {
-            names.push_back("thanks/" + lang.substr(0, cut) + ".txt");
-        }
     }
     names.push_back("thanks.txt");
     std::string found;

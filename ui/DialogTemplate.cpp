@@ -633,14 +633,14 @@ double BuildDialog(wxDialog* dlg, const DialogTemplate& t, const HostFactory& ho
         if (w == nullptr) {
             continue;
         }
-        int need = WidthNeeded(w, c->kind, shrunk);
+        const int needShown = WidthNeeded(w, c->kind, shrunk);
+        int need = needShown;
         // English keeps the template's places, as it always had them.
         const auto it = t.otherTexts.find(c->id);
         if (it != t.otherTexts.end() && platform::TranslationLanguage() != "en") {
             const int shown = w->GetTextExtent(w->GetLabel()).x;
             for (const char* other : it->second) {
-                need = std::max(need, WidthNeeded(w, c->kind, shrunk) - shown +
-                                          w->GetTextExtent(TemplateText(other)).x);
+                need = std::max(need, needShown - shown + w->GetTextExtent(TemplateText(other)).x);
             }
         }
         placed.push_back({c, w, ToPixels(dlg, *c, scale), need});

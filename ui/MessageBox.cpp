@@ -58,13 +58,9 @@ void OpenInBrowserOrSay(wxWindow* owner, const wxString& failure, const wxString
 std::string HelpPagePath() {
     // The page in the language in use ("pt_BR"), else in its language
     // without the country ("pt"), else the English one.
-    const std::string lang = platform::TranslationLanguage();
     std::vector<std::string> pages;
-    if (lang != "en") {
+    for (const auto& lang : platform::TranslationLanguageNames()) {
         pages.push_back("help/" + lang + "/index.html");
-        if (const size_t cut = lang.find('_'); cut != std::string::npos) {
-            pages.push_back("help/" + lang.substr(0, cut) + "/index.html");
-        }
     }
     pages.push_back("help/index.html");
     for (const std::string& page : pages) {
