@@ -371,6 +371,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
     bool running = false;
     int peak = -1;
     long shownSecond = -1;
+    bool hinted = false; // the speakers' hint, once
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
@@ -399,6 +400,11 @@ int RecordFromCommandLine(const RecordOptions& options) {
                          DiskAlmostFullText(minutesLeft).utf8_string().c_str());
         }
         peak = std::max(peak, observer.TakePeak());
+        if (live && !hinted && wavein::DesktopOnSpeakers() &&
+            wavein::GetDesktopAudio() == wavein::DesktopAudio::Recording) {
+            hinted = true;
+            std::printf("\r\033[K%s\n", SpeakersHintText().c_str());
+        }
         if (live && static_cast<long>(elapsed) != shownSecond) {
             shownSecond = static_cast<long>(elapsed);
             const std::string time = FormatTakeTime(TakeSeconds());
@@ -418,6 +424,9 @@ int RecordFromCommandLine(const RecordOptions& options) {
                 // TRANSLATORS: the recording line, then the warning that nothing is heard.
                 line = platform::Printf(platform::Tr("%s. %s"), line.c_str(),
                                         SilenceWarningText(deviceName).c_str());
+            } else if (wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput) {
+                line = platform::Printf(platform::Tr("%s. %s"), line.c_str(),
+                                        NoDesktopOutputText().c_str());
             }
             std::printf("\r%s\033[K", line.c_str());
             std::fflush(stdout);

@@ -9,6 +9,8 @@ namespace {
 // One slot for each reader, so that neither takes what the other has not seen.
 std::atomic<int> g_peak[2] = {-1, -1};
 std::atomic<bool> g_paused{false};
+std::atomic<int> g_desktop{0};
+std::atomic<bool> g_speakers{false};
 
 } // namespace
 
@@ -37,6 +39,22 @@ void SetInputPaused(bool paused) {
 
 bool InputPaused() {
     return g_paused.load();
+}
+
+void SetDesktopAudio(DesktopAudio state) {
+    g_desktop.store(static_cast<int>(state));
+}
+
+DesktopAudio GetDesktopAudio() {
+    return static_cast<DesktopAudio>(g_desktop.load());
+}
+
+void SetDesktopOnSpeakers(bool speakers) {
+    g_speakers.store(speakers);
+}
+
+bool DesktopOnSpeakers() {
+    return g_speakers.load();
 }
 
 } // namespace wavein

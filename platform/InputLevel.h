@@ -23,4 +23,15 @@ int TakeInputPeak(PeakReader reader = PeakReader::Meter);
 void SetInputPaused(bool paused);
 bool InputPaused();
 
+// The desktop's side of a take that mixes it in: Off for a take of one
+// input, Recording while an output's sound comes, NoOutput while there is
+// none to record (the microphone alone goes on).
+enum class DesktopAudio { Off = 0, Recording = 1, NoOutput = 2 };
+void SetDesktopAudio(DesktopAudio state);
+DesktopAudio GetDesktopAudio();
+// Whether the output recorded says it plays through something other than
+// headphones (its port's type, where the server tells it).
+void SetDesktopOnSpeakers(bool speakers);
+bool DesktopOnSpeakers();
+
 } // namespace wavein

@@ -2,6 +2,7 @@
 #include "platform/Paths.h"
 
 #include "platform/InputLevel.h"
+#include "platform/MixedInput.h"
 #include "platform/Translate.h"
 
 #include <pthread.h>
@@ -151,7 +152,7 @@ class Device {
     Device& operator=(const Device&) = delete;
     ~Device() { Shutdown(); }
 
-    Result Open(const char* source, const WaveFormat& fmt) {
+    Result Open(const char* source, const WaveFormat& fmt, bool withDesktop = false) {
         conn_.onFailure = [this](const std::string& why) { RaiseError(why); };
         if (!conn_.Connect()) {
             return kNoServer;
@@ -183,6 +184,13 @@ class Device {
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = fmt.nAvgBytesPerSec / 10; // ~100 ms per wake-up
+        if (withDesktop) {
+            // The mix is aligned by when each stream's blocks come: blocks
+            // as short as the desktop's keep that fine.
+            attr.fragsize = fmt.nAvgBytesPerSec / 50;
+            mixed_ = std::make_unique<MixedInput>(
+                [this](const std::uint8_t* pcm, size_t nbytes) { Deliver(pcm, nbytes); });
+        }
         const auto flags = static_cast<pa_stream_flags_t>(
             PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
             PA_STREAM_DONT_MOVE); // a source that goes away ends the take, never moves it
@@ -200,6 +208,9 @@ class Device {
             pa_threaded_mainloop_wait(conn_.loop());
         }
         ready_ = true;
+        if (mixed_) {
+            mixed_->OpenLocked(conn_.loop(), conn_.context());
+        }
         return kOk;
     }
 
@@ -241,6 +252,9 @@ class Device {
                 pa_operation_unref(op);
             }
         }
+        if (mixed_) {
+            mixed_->StartLocked();
+        }
         return kOk;
     }
 
@@ -255,6 +269,9 @@ class Device {
                     pa_operation_unref(op);
                 }
             }
+        }
+        if (mixed_) {
+            mixed_->Finish(); // the held-back end of the mix belongs in the take
         }
         std::unique_lock<std::mutex> lk(m_);
         started_ = false;
@@ -295,6 +312,9 @@ class Device {
             // this lock held: clear them under it.
             Connection::Lock lock(conn_.loop());
             conn_.onFailure = nullptr;
+            if (mixed_) {
+                mixed_->CloseLocked();
+            }
             if (stream_ != nullptr) {
                 pa_stream_set_state_callback(stream_, nullptr, nullptr);
                 pa_stream_set_read_callback(stream_, nullptr, nullptr);
@@ -315,6 +335,7 @@ class Device {
         if (delivery_.joinable()) {
             delivery_.join();
         }
+        mixed_.reset();
     }
 
   private:
@@ -350,14 +371,35 @@ class Device {
             Copy(static_cast<const std::uint8_t*>(data), nbytes);
             pa_stream_drop(stream_);
         }
+        if (mixed_) {
+            mixed_->Wake();
+        }
     }
 
     void Copy(const std::uint8_t* data, size_t nbytes) {
-        std::lock_guard<std::mutex> lk(m_);
-        if (!started_) {
-            return;
+        {
+            std::lock_guard<std::mutex> lk(m_);
+            if (!started_) {
+                return;
+            }
+            lastData_ = Clock::now();
+            if (!mixed_) {
+                FillLocked(data, nbytes);
+                return;
+            }
         }
-        lastData_ = Clock::now();
+        mixed_->PushInput(data, nbytes); // the mix comes back through Deliver
+    }
+
+    // The mix, from its own thread.
+    void Deliver(const std::uint8_t* data, size_t nbytes) {
+        std::lock_guard<std::mutex> lk(m_);
+        if (started_) {
+            FillLocked(data, nbytes);
+        }
+    }
+
+    void FillLocked(const std::uint8_t* data, size_t nbytes) {
         if (data != nullptr) {
             NoteInputPeak(data, nbytes);
         }
@@ -529,6 +571,7 @@ class Device {
     std::uint64_t droppedBytes_ = 0;
     std::atomic<unsigned> overflows_{0};
     std::thread delivery_;
+    std::unique_ptr<MixedInput> mixed_; // for an input + desktop audio
 };
 
 namespace {
@@ -543,6 +586,7 @@ void CollectSource(pa_context* /*c*/, const pa_source_info* info, int eol, void*
     d.name = info->name != nullptr ? info->name : "";
     d.description =
         info->description != nullptr && *info->description != '\0' ? info->description : d.name;
+    d.monitor = info->monitor_of_sink != PA_INVALID_INDEX;
     out->first->push_back(std::move(d));
 }
 
@@ -552,6 +596,17 @@ void CollectDefaultSource(pa_context* /*c*/, const pa_server_info* info, void* u
         *out->first = info->default_source_name;
     }
     pa_threaded_mainloop_signal(out->second, 0);
+}
+
+DeviceInfo WithDesktop(const DeviceInfo& input) {
+    DeviceInfo d;
+    d.name = input.name + kDesktopSuffix;
+    std::string text = kWithDesktopAudio;
+    const size_t at = text.find("%s");
+    text.replace(at, 2, input.description);
+    d.description = std::move(text);
+    d.withDesktop = true;
+    return d;
 }
 
 } // namespace
@@ -566,6 +621,13 @@ unsigned waveInGetNumDevs() {
         conn.Wait(pa_context_get_source_info_list(conn.context(), &CollectSource, &ud));
         std::pair<std::string*, pa_threaded_mainloop*> def{&defaultSource, conn.loop()};
         conn.Wait(pa_context_get_server_info(conn.context(), &CollectDefaultSource, &def));
+        // After the sources, so that their numbers stay what they were.
+        const size_t sources = found.size();
+        for (size_t i = 0; i < sources; ++i) {
+            if (!found[i].monitor) {
+                found.push_back(WithDesktop(found[i]));
+            }
+        }
     }
     std::lock_guard<std::mutex> lk(g_devicesMutex);
     g_devices = std::move(found);
@@ -604,16 +666,28 @@ Result waveInOpen(HWaveIn* phwi, int deviceId, const WaveFormat& fmt, Callback c
     *phwi = nullptr;
     std::string source;
     std::string description;
+    bool withDesktop = false;
     if (deviceId != kDefaultDevice) {
         std::lock_guard<std::mutex> lk(g_devicesMutex);
         if (deviceId < 0 || static_cast<size_t>(deviceId) >= g_devices.size()) {
             return kBadDevice;
         }
-        source = g_devices[static_cast<size_t>(deviceId)].name;
-        description = g_devices[static_cast<size_t>(deviceId)].description;
+        const DeviceInfo& info = g_devices[static_cast<size_t>(deviceId)];
+        source = info.name;
+        description = info.description;
+        withDesktop = info.withDesktop;
+        if (withDesktop) {
+            // The input's own name: what goes away when it is unplugged.
+            source.resize(source.size() - std::string(kDesktopSuffix).size());
+            for (const DeviceInfo& other : g_devices) {
+                if (other.name == source) {
+                    description = other.description;
+                }
+            }
+        }
     }
     auto dev = std::make_unique<Device>(cb, instance, std::move(description));
-    const Result r = dev->Open(source.empty() ? nullptr : source.c_str(), fmt);
+    const Result r = dev->Open(source.empty() ? nullptr : source.c_str(), fmt, withDesktop);
     if (r != kOk) {
         return r;
     }

@@ -52,11 +52,22 @@ using Callback = void (*)(void* hwi, unsigned msg, std::uintptr_t instance, std:
 struct DeviceInfo {
     std::string name;        // PulseAudio source name, kept for opening
     std::string description; // what the desktop's sound settings show
+    bool monitor = false;    // the monitor of an output
+    // An input mixed with what the default output plays: `name` is then
+    // the input's source name plus kDesktopSuffix.
+    bool withDesktop = false;
 };
 
-// Enumerates the server's capture sources, monitors of outputs included.
-// The device number is the source's position in this list; the list is
-// remembered for waveInOpen.
+// The entry that records an input together with the desktop's sound: its
+// name (one whole sentence pattern, %s the input's description) and the
+// suffix of its source name.
+constexpr const char* kWithDesktopAudio = "%s + desktop audio";
+constexpr const char* kDesktopSuffix = "+desktop";
+
+// Enumerates the server's capture sources, monitors of outputs included,
+// then for each input that is not a monitor the entry that mixes it with
+// the desktop's sound. The device number is the position in this list;
+// the list is remembered for waveInOpen.
 unsigned waveInGetNumDevs();
 // Description of device `dev` from the last enumeration; false when there
 // is no such device.

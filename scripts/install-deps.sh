@@ -6,7 +6,7 @@ set -eu
 run_pkgs=(
     build-essential cmake pkg-config gettext po4a
     libwxgtk3.2-dev libwxgtk-webview3.2-dev libwxgtk-media3.2-dev
-    libpulse-dev libmp3lame-dev
+    libpulse-dev libmp3lame-dev libspeexdsp-dev
     ffmpeg
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
     bubblewrap xdg-dbus-proxy

@@ -55,6 +55,14 @@ std::string SilenceWarningText(const std::string& device) {
     return (w.head + wxString::FromUTF8(device) + w.tail).utf8_string();
 }
 
+std::string NoDesktopOutputText() {
+    return _("No desktop output to record: only the microphone is recorded.").utf8_string();
+}
+
+std::string SpeakersHintText() {
+    return _("The microphone may also pick up what the speakers play.").utf8_string();
+}
+
 wxString DiskAlmostFullText(double minutesLeft) {
     if (minutesLeft < 1) {
         return _("Disk almost full: less than a minute left");
@@ -169,7 +177,9 @@ void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) 
     m_pause->SetLabel(_("Pause"));
     m_meter->Reset();
     m_lastSound = Clock::now();
-    m_shownTime = TimeShown{0, 0, false};
+    m_shownTime = TimeShown{0, 0, false, false};
+    m_speakersHintDue = true;
+    m_hintUntil = Clock::time_point{};
     ShowText(TakeText(TakeState::Recording, 0, 0), Shown::TakeTime);
     m_timer.Start(kTickMs);
 }
@@ -324,6 +334,17 @@ void CStatusRow::OnTick(wxTimerEvent&) {
         ShowText(w.head + m_device + w.tail, Shown::Silence);
         return;
     }
+    // Where the desktop plays through speakers, said once for a few seconds.
+    if (m_speakersHintDue && wavein::DesktopOnSpeakers() &&
+        wavein::GetDesktopAudio() == wavein::DesktopAudio::Recording) {
+        m_speakersHintDue = false;
+        m_hintUntil = now + std::chrono::seconds(5);
+    }
+    if (now < m_hintUntil) {
+        m_shownTime = TimeShown{};
+        ShowText(wxString::FromUTF8(SpeakersHintText()));
+        return;
+    }
     // The file grows a second's audio at a time: its size is looked at when
     // a buffer has come, and a few times a second for the write after it.
     const std::uint64_t captured = g_qwCapturedBytes.load();
@@ -334,11 +355,22 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     }
     const double seconds = captured / double(kCaptureBufferBytes);
     // Nine ticks in ten change nothing the text says: it is not rebuilt.
-    const TimeShown shown{std::lround(seconds), m_fileSize, paused};
+    const bool noOutput = wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput;
+    const TimeShown shown{std::lround(seconds), m_fileSize, paused, noOutput};
     if (shown == m_shownTime) {
         return;
     }
     m_shownTime = shown;
+    if (noOutput) {
+        // TRANSLATORS: the status row during a take of an input with the
+        // desktop's sound when the desktop has no output: the take's time
+        // (1:23) and its file's size (336 KB).
+        ShowText(wxString::Format(paused ? _("Paused %s, %s. No desktop output: only the microphone is recorded.")
+                                         : _("Recording %s, %s. No desktop output: only the microphone is recorded."),
+                                  wxString::FromUTF8(FormatTakeTime(seconds)),
+                                  wxString::FromUTF8(FormatTakeSize(m_fileSize))));
+        return;
+    }
     ShowText(TakeText(paused ? TakeState::Paused : TakeState::Recording, seconds, m_fileSize),
              Shown::TakeTime);
 }

@@ -33,6 +33,12 @@ std::string SilenceWarningText(const std::string& device);
 // (whole minutes, at least one).
 wxString DiskAlmostFullText(double minutesLeft);
 
+// What a take of an input with the desktop's sound says of that side:
+// that there is no output to record (the microphone goes on alone), and,
+// once, that the microphone may hear what speakers play.
+std::string NoDesktopOutputText();
+std::string SpeakersHintText();
+
 // Fills `list` from the server's sources, sorted, each item with its
 // device number; the item of source `keepSource` is selected (see
 // SelectDeviceSource).
@@ -110,8 +116,10 @@ class CStatusRow : public wxEvtHandler {
         long seconds = -1;
         std::uint64_t size = 0;
         bool paused = false;
+        bool noOutput = false;
         bool operator==(const TimeShown& o) const {
-            return seconds == o.seconds && size == o.size && paused == o.paused;
+            return seconds == o.seconds && size == o.size && paused == o.paused &&
+                   noOutput == o.noOutput;
         }
     };
     TimeShown m_shownTime;
@@ -121,6 +129,8 @@ class CStatusRow : public wxEvtHandler {
     Clock::time_point m_lastSound{};
     Clock::time_point m_diskWarningUntil{};
     static constexpr int kDiskWarningSeconds = 10;
+    bool m_speakersHintDue = false;    // the hint is shown once a take
+    Clock::time_point m_hintUntil{};
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;

@@ -1,0 +1,86 @@
+// Mixes a second 16-bit stereo stream (what the desktop plays) into the
+// input's, which sets the clock. The two come from different sound cards,
+// whose clocks drift apart: the second is resampled to the first by
+// libspeexdsp's resampler, its ratio steered by how far the second stream's
+// FIFO is ahead of or behind the first's, through a smoothed PI loop, so
+// the ratio moves slowly enough never to be heard.
+//
+// The input is held back by a short delay so that the other stream's data
+// for the same moment has arrived when the two are summed, even when either
+// comes in blocks of 100 ms or a loaded machine wakes us late. The sum is
+// clip-safe: up to -2.5 dBFS it is the plain sum (each side keeps the level
+// it was fed at), above it a tanh knee bends it smoothly towards full
+// scale, so speech on both sides at full level never wraps.
+//
+// Pure and single-threaded: no sound server. Times are in seconds on any
+// steady clock; "now" is when the call is made.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct SpeexResamplerState_;
+
+namespace wavein {
+
+class StreamMixer {
+  public:
+    static constexpr int kChannels = 2;
+
+    explicit StreamMixer(unsigned rate = 44100, double delaySeconds = 0.25,
+                         double capacitySeconds = 4.0);
+    ~StreamMixer();
+    StreamMixer(const StreamMixer&) = delete;
+    StreamMixer& operator=(const StreamMixer&) = delete;
+
+    // The input's frames as captured (nullptr: a hole, silence) and the
+    // other stream's, each stamped with when they arrived.
+    void PushMain(const std::int16_t* pcm, std::size_t frames, double now);
+    void PushSide(const std::int16_t* pcm, std::size_t frames, double now);
+
+    // Mixes the input's frames older than the delay into `out` (at most
+    // `maxFrames`); returns the frames written.
+    std::size_t Mix(std::int16_t* out, std::size_t maxFrames, double now);
+    // At the end of a take: the rest of the input, delay included.
+    std::size_t Flush(std::int16_t* out, std::size_t maxFrames);
+
+    // The other stream was replaced (another output): new clock, new start.
+    void ResetSide();
+
+    // What the benchmark and the tests look at.
+    double Ratio() const { return ratio_; }
+    std::size_t MainFill() const { return mw_ - mr_; }
+    std::size_t SideFill() const { return sw_ - sr_; }
+    // Seconds the other stream lags (+) or leads the input, smoothed.
+    double Offset() const { return offset_; }
+    unsigned Resyncs() const { return resyncs_; }
+    std::size_t Capacity() const { return capacity_; }
+
+  private:
+    void Compact(std::vector<std::int16_t>& buf, std::size_t& r, std::size_t& w);
+    void Resync(double error);
+    void SteerRatio(double error, double dt);
+
+    unsigned rate_;
+    std::size_t delay_;    // frames of input held back
+    std::size_t capacity_; // frames each FIFO holds
+    std::vector<std::int16_t> main_;
+    std::vector<std::int16_t> side_;
+    std::vector<std::int16_t> sideOut_;
+    std::size_t mr_ = 0, mw_ = 0, sr_ = 0, sw_ = 0; // read and write frame positions
+    double mainAt_ = -1, sideAt_ = -1;              // when each last arrived
+    double lastMix_ = -1;
+
+    SpeexResamplerState_* resampler_ = nullptr;
+    double ratio_ = 1.0;    // side frames taken per input frame
+    double integral_ = 0.0; // the loop's estimate of the drift
+    double offset_ = 0.0;   // smoothed alignment error, seconds
+    bool synced_ = false;
+    unsigned resyncs_ = 0;
+};
+
+// The clip-safe sum of two samples.
+std::int16_t MixSamples(int a, int b);
+
+} // namespace wavein

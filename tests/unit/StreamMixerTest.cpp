@@ -1,0 +1,61 @@
+// The mix of the input and the desktop's sound, offline: two clocks far
+// further apart than real cards (0.5 %) stay aligned with bounded FIFOs,
+// the sum never wraps, and with no desktop stream the input passes as it
+// was captured.
+#include "platform/StreamMixer.h"
+#include "tests/support/MixSimulation.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+using testsupport::MixRun;
+using testsupport::SimulateMix;
+
+TEST(StreamMixer, ExaggeratedDriftStaysAlignedWithBoundedFifos) {
+    for (const double ppm : {5000.0, -5000.0}) {
+        SCOPED_TRACE(ppm);
+        const MixRun r = SimulateMix(150, ppm, 3, 30);
+        EXPECT_EQ(r.clicks, 14u); // every click on both sides found
+        EXPECT_LT(r.maxMisalignmentMs, 10.0);
+        EXPECT_LT(r.lateMisalignmentMs, 3.0); // once the loop has caught the drift
+        EXPECT_LT(r.lengthErrorMs, 0.1);      // the take follows the input's clock
+        EXPECT_LT(r.maxSideFillMs, 400.0);    // neither FIFO grows: the delay and a block
+        EXPECT_LT(r.maxMainFillMs, 350.0);
+        EXPECT_EQ(r.resyncs, 1u); // aligned once at the start, steered after
+        EXPECT_NEAR(r.ratio, 1 + ppm * 1e-6, 0.0005);
+    }
+}
+
+TEST(StreamMixer, SumNeverWraps) {
+    int last = -32768;
+    for (int sum = -65536; sum <= 65534; sum += 2) {
+        const int out = wavein::MixSamples(sum / 2, sum / 2);
+        EXPECT_GE(out, last) << sum; // rising with the sum: never folded back
+        EXPECT_EQ(out < 0, sum < 0) << sum;
+        if (sum >= -24576 && sum <= 24576) {
+            ASSERT_EQ(out, sum); // below the knee both sides keep their level
+        }
+        last = out;
+    }
+}
+
+TEST(StreamMixer, WithoutDesktopTheInputPassesWhole) {
+    wavein::StreamMixer mixer(44100);
+    std::vector<std::int16_t> in(441 * 2), out(44100 * 2), all;
+    for (int block = 0; block < 100; ++block) {
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            in[i] = static_cast<std::int16_t>(block * 100 + static_cast<int>(i));
+        }
+        mixer.PushMain(in.data(), 441, block * 0.01);
+        const std::size_t n = mixer.Mix(out.data(), 44100, block * 0.01);
+        all.insert(all.end(), out.begin(), out.begin() + static_cast<long>(n * 2));
+    }
+    const std::size_t n = mixer.Flush(out.data(), 44100);
+    all.insert(all.end(), out.begin(), out.begin() + static_cast<long>(n * 2));
+    ASSERT_EQ(all.size(), 44100u * 2);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        ASSERT_EQ(all[i], static_cast<std::int16_t>(i / 882 * 100 + i % 882)) << i;
+    }
+}
