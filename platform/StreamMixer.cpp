@@ -10,19 +10,19 @@ namespace wavein {
 namespace {
 
 // The loop: a critically damped PI on the smoothed offset (natural
-// frequency 0.2 rad/s), so a drift of 500 ppm that appears at once moves
-// the two streams less than a millisecond apart before it is caught, and
+// frequency 0.05 rad/s), so a drift of 500 ppm that appears at once moves
+// the two streams a few milliseconds apart at most before it is caught, and
 // the ratio never jumps.
-constexpr double kKp = 0.4;
-constexpr double kKi = 0.04;
-constexpr double kSmoothSeconds = 1.0; // the offset is averaged over about this
+constexpr double kKp = 0.1;
+constexpr double kKi = 0.0025;
+constexpr double kSmoothSeconds = 2.0; // the offset is averaged over about this
 constexpr double kMaxCorrection = 0.02;
 // Beyond these the streams are realigned at once instead of steered (a new
 // output, a stream that stalled): a gap or a cut, never a long glide.
-constexpr double kResyncSmoothed = 0.04;
-constexpr double kResyncRaw = 0.3;
+constexpr double kResyncSmoothed = 0.1;
+constexpr double kResyncRaw = 0.6;
 // An arrival older than this says nothing more about where a stream is.
-constexpr double kMaxAge = 0.2;
+constexpr double kMaxAge = 0.4;
 // The ratio's denominator: speex's fraction arithmetic needs den^2 < 2^32.
 constexpr std::uint32_t kRatioDen = 65000;
 constexpr int kQuality = 4;

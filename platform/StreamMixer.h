@@ -7,7 +7,8 @@
 //
 // The input is held back by a short delay so that the other stream's data
 // for the same moment has arrived when the two are summed, even when either
-// comes in blocks of 100 ms or a loaded machine wakes us late. The sum is
+// comes in bursts of a quarter second (a loaded machine, a sound server
+// that renders ahead). The sum is
 // clip-safe: up to -2.5 dBFS it is the plain sum (each side keeps the level
 // it was fed at), above it a tanh knee bends it smoothly towards full
 // scale, so speech on both sides at full level never wraps.
@@ -28,7 +29,7 @@ class StreamMixer {
   public:
     static constexpr int kChannels = 2;
 
-    explicit StreamMixer(unsigned rate = 44100, double delaySeconds = 0.25,
+    explicit StreamMixer(unsigned rate = 44100, double delaySeconds = 0.5,
                          double capacitySeconds = 4.0);
     ~StreamMixer();
     StreamMixer(const StreamMixer&) = delete;

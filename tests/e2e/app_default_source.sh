@@ -12,7 +12,8 @@ sleep 1
 monitor=$(source_description speakers.monitor)
 load_source aard_in "Aardvark Input" "$VESTREL_SESSION_ROOT/aard.fifo" >/dev/null || fail "no source loaded"
 pactl set-default-source aard_in
-wait_shown "^devices	Aardvark Input \| Alpha Line In \| $monitor \| \*Zeta Microphone\$" 2 >/dev/null ||
+mix=" \+ desktop audio" # each input is listed once more, with the desktop's sound
+wait_shown "^devices	Aardvark Input \| Aardvark Input$mix \| Alpha Line In \| Alpha Line In$mix \| $monitor \| \*Zeta Microphone \| Zeta Microphone$mix\$" 2 >/dev/null ||
     fail "the list did not stay on the default source it started on: $(grep '^devices' "$VESTREL_SHOWN_LOG")"
 press "$w" Return
 wait_streams || fail "Record did not start"

@@ -204,6 +204,31 @@ tone_of() {
         awk '/^Rough +frequency/ { print $3 }'
 }
 
+# The level (dBFS of the sine's peak) of each frequency $4... in the $3
+# seconds of file $1 from $2 s: a Hann-windowed DFT (Goertzel) at each
+# frequency and up to 4 Hz either side, the highest taken, so a tone fed at
+# "vol 0.25" reads -12.0 whatever plays beside it, and so does one that a
+# resampler moved by a fraction of a per cent.
+tone_levels() { # file start seconds hz...
+    ffmpeg -v error -ss "$2" -t "$3" -i "$1" -ac 1 -ar 44100 -f s16le - | python3 -c '
+import array, math, sys
+x = array.array("h", sys.stdin.buffer.read())
+n = len(x)
+w = [0.5 - 0.5 * math.cos(2 * math.pi * i / (n - 1)) for i in range(n)]
+sw = sum(w)
+y = [x[i] * w[i] for i in range(n)]
+def level(hz):
+    c = 2 * math.cos(2 * math.pi * hz / 44100)
+    s1 = s2 = 0.0
+    for v in y:
+        s1, s2 = v + c * s1 - s2, s1
+    return 2 * math.sqrt(max(s1 * s1 + s2 * s2 - c * s1 * s2, 0)) / sw / 32768
+for hz in sys.argv[1:]:
+    amp = max(level(float(hz) + d / 2) for d in range(-8, 9))
+    print("%.1f" % (20 * math.log10(max(amp, 1e-6))), end=" ")
+print()' "${@:4}"
+}
+
 # Where scripts leave screenshots: VESTREL_SHOTS to keep them after the run.
 shots=${VESTREL_SHOTS:-$VESTREL_SESSION_ROOT}
 

@@ -173,13 +173,17 @@ TEST(MainDialog, DeviceListIsSortedAndKeepsDeviceNumbers) {
     MainDialogFixture dlg;
     wxChoice* list = dlg->DeviceList();
     // The server lists Zeta first (device 0), Alpha second (device 1), the
-    // null output's monitor third (device 2).
-    const std::vector<wxString> names = {"Alpha Line In", "Monitor of Null Output",
-                                         "Zeta Microphone"};
+    // null output's monitor third (device 2); then come Zeta and Alpha with
+    // the desktop's sound (3 and 4).
+    const std::vector<wxString> names = {"Alpha Line In", "Alpha Line In + desktop audio",
+                                         "Monitor of Null Output", "Zeta Microphone",
+                                         "Zeta Microphone + desktop audio"};
     ASSERT_EQ(Items(list), names);
     EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(0)), 1);
-    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(1)), 2);
-    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(2)), 0);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(1)), 4);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(2)), 2);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(3)), 0);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(list->GetClientData(4)), 3);
     EXPECT_EQ(list->GetSelection(), 0);
     EXPECT_TRUE(Hook().Messages().empty());
 }

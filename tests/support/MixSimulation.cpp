@@ -18,7 +18,7 @@ constexpr std::int16_t kClick = 20000;
 // One stream's blocks: where the next one ends and when it arrives.
 struct Feed {
     double rate;
-    int channel;
+    int channel = 0;
     long long pos = 0;       // frames delivered
     long long end = 0;       // frames in all
     long long blockEnd = 0;  // end of the block on its way
@@ -50,7 +50,7 @@ struct Feed {
 
 // Finds each click's peak in one channel of the mix, to a fraction of a frame.
 struct PeakFinder {
-    int channel;
+    int channel = 0;
     long long k = 1;
     double window = 0.5 * kRate;
     int best = -1;
@@ -101,7 +101,9 @@ MixRun SimulateMix(double seconds, double ppm, unsigned seed, double settleSecon
     in.Next(rng);
     desk.Next(rng);
     std::vector<std::int16_t> pcm, out(static_cast<std::size_t>(kRate) * 2);
-    PeakFinder left{0}, right{1};
+    PeakFinder left, right;
+    left.channel = 0;
+    right.channel = 1;
     long long written = 0;
     MixRun run;
     const auto take = [&](std::size_t n) {

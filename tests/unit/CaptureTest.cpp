@@ -21,7 +21,9 @@ namespace {
 constexpr int kZeta = 0;    // first source the server lists
 constexpr int kAlpha = 1;   // second
 constexpr int kMonitor = 2; // the null output's monitor
-constexpr unsigned kSources = 3;
+constexpr int kZetaWithDesktop = 3;  // then each input mixed with the desktop's sound
+constexpr int kAlphaWithDesktop = 4;
+constexpr unsigned kSources = 5;
 
 // What the engine reports of a take's end: why it ended by itself, and
 // where the take is.
@@ -86,6 +88,14 @@ TEST(Capture, DevicesAreTheServersSourcesInItsOrder) {
     // PipeWire names it after the sink rather than its description.
     EXPECT_EQ(name, Env("VESTREL_SOUND") == "pipewire" ? "Monitor of speakers Audio/Sink sink"
                                                        : "Monitor of Null Output");
+    // Each input, not the monitor, also with what the desktop plays.
+    ASSERT_TRUE(wavein::waveInGetDevName(kZetaWithDesktop, name));
+    EXPECT_EQ(name, "Zeta Microphone + desktop audio");
+    ASSERT_TRUE(wavein::waveInGetDevName(kAlphaWithDesktop, name));
+    EXPECT_EQ(name, "Alpha Line In + desktop audio");
+    std::string source;
+    ASSERT_TRUE(wavein::waveInGetDevSource(kZetaWithDesktop, source));
+    EXPECT_EQ(source, "zeta_mic+desktop");
     EXPECT_FALSE(wavein::waveInGetDevName(kSources, name));
 }
 
