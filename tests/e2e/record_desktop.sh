@@ -43,9 +43,9 @@ wait_exit || fail "the 8 s take did not end"
 kill_tree $feeder; kill_tree $speakers; kill_tree $headphones
 wait $feeder $speakers $headphones 2>/dev/null
 d=$(duration_of "$HOME/call.mp3")
-early=$(tone_levels "$HOME/call.mp3" 1.5 1.5 440 1500 2500)
+early=$(tone_levels "$HOME/call.mp3" 2.5 1.3 440 1500 2500)
 late=$(tone_levels "$HOME/call.mp3" 6 1.5 440 2500)
-echo "command line: $d s; at 1.5-3 s 440/1500/2500 Hz at $early dBFS; at 6-7.5 s 440/2500 Hz at $late dBFS"
+echo "command line: $d s; at 2.5-3.8 s 440/1500/2500 Hz at $early dBFS; at 6-7.5 s 440/2500 Hz at $late dBFS"
 near "$d" 8 0.3 || fail "the 8 s take lasts $d s"
 read -r mic desk other <<<"$early"
 at_level "$mic" && at_level "$desk" || fail "the tones are not at the level fed: $early"
