@@ -35,7 +35,9 @@ struct Feed {
     void Fill(std::vector<std::int16_t>& pcm) const {
         const std::size_t frames = static_cast<std::size_t>(blockEnd - pos);
         pcm.assign(frames * 2, 0);
-        const long long firstClick = static_cast<long long>(std::ceil(pos / (kClickEvery * rate)));
+        // From the click before: a click's frame is rounded, and may fall
+        // just inside this block though its exact time is before it.
+        const long long firstClick = static_cast<long long>(std::floor(pos / (kClickEvery * rate)));
         for (long long k = std::max(1LL, firstClick);; ++k) {
             const long long at = std::llround(k * kClickEvery * rate);
             if (at >= blockEnd) {
