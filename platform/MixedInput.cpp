@@ -129,7 +129,10 @@ void MixedInput::OnServerInfo(pa_context* c, const pa_server_info* info, void* s
         return;
     }
     const char* sink = info != nullptr ? info->default_sink_name : nullptr;
-    if (sink == nullptr || *sink == '\0' || std::strcmp(sink, "@DEFAULT_SINK@") == 0) {
+    // With no output left, both servers name a stand-in that plays nowhere
+    // (PipeWire always, PulseAudio with module-always-sink).
+    if (sink == nullptr || *sink == '\0' || std::strcmp(sink, "@DEFAULT_SINK@") == 0 ||
+        std::strcmp(sink, "auto_null") == 0) {
         mi->DropStream();
         SetDesktopAudio(DesktopAudio::NoOutput);
         return;

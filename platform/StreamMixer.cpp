@@ -21,8 +21,12 @@ constexpr double kMaxCorrection = 0.02;
 // output, a stream that stalled): a gap or a cut, never a long glide.
 constexpr double kResyncSmoothed = 0.1;
 constexpr double kResyncRaw = 0.6;
-// An arrival older than this says nothing more about where a stream is.
-constexpr double kMaxAge = 0.4;
+// The lateness is the least of this last stretch: long enough to hold a
+// few of a server's blocks, short enough to follow a clock 0.5 % off.
+constexpr double kLatenessWindow = 0.5;
+// A stream silent this long has stopped (a suspended output): its lateness
+// starts again.
+constexpr double kStreamGap = 1.0;
 // The ratio's denominator: speex's fraction arithmetic needs den^2 < 2^32.
 constexpr std::uint32_t kRatioDen = 65000;
 constexpr int kQuality = 4;
@@ -69,8 +73,30 @@ void StreamMixer::Compact(std::vector<std::int16_t>& buf, std::size_t& r, std::s
     r = 0;
 }
 
+void StreamMixer::Arrivals::Note(std::size_t frames, double now, unsigned rate) {
+    if (last_ >= 0 && now - last_ > kStreamGap) {
+        window_.clear();
+    }
+    last_ = now;
+    frames_ += frames;
+    const double lateness = now - static_cast<double>(frames_) / rate;
+    while (!window_.empty() && window_.back().second >= lateness) {
+        window_.pop_back();
+    }
+    window_.emplace_back(now, lateness);
+    while (window_.front().first < now - kLatenessWindow) {
+        window_.pop_front();
+    }
+}
+
+void StreamMixer::Arrivals::Reset() {
+    frames_ = 0;
+    last_ = -1;
+    window_.clear();
+}
+
 void StreamMixer::PushMain(const std::int16_t* pcm, std::size_t frames, double now) {
-    mainAt_ = now;
+    mainIn_.Note(frames, now, rate_);
     while (frames > 0) {
         if (mw_ == capacity_) {
             Compact(main_, mr_, mw_);
@@ -93,7 +119,7 @@ void StreamMixer::PushMain(const std::int16_t* pcm, std::size_t frames, double n
 }
 
 void StreamMixer::PushSide(const std::int16_t* pcm, std::size_t frames, double now) {
-    sideAt_ = now;
+    sideIn_.Note(frames, now, rate_);
     while (frames > 0) {
         if (sw_ == capacity_) {
             Compact(side_, sr_, sw_);
@@ -118,7 +144,7 @@ void StreamMixer::PushSide(const std::int16_t* pcm, std::size_t frames, double n
 
 void StreamMixer::ResetSide() {
     sr_ = sw_ = 0;
-    sideAt_ = -1;
+    sideIn_.Reset();
     synced_ = false;
     integral_ = 0.0; // another card, another clock
 }
@@ -163,17 +189,16 @@ std::size_t StreamMixer::Mix(std::int16_t* out, std::size_t maxFrames, double no
     const std::size_t n = std::min(MainFill() - delay_, std::min(maxFrames, capacity_));
     const double dt = lastMix_ < 0 ? 0.0 : std::max(0.0, now - lastMix_);
     lastMix_ = now;
-    const bool sideKnown = sideAt_ >= 0;
-    double error = 0.0;
-    if (sideKnown) {
-        // Where each stream is now, counting what is still on its way (the
-        // time since its last arrival) and what the resampler holds.
-        const double mainAge = std::clamp(now - mainAt_, 0.0, kMaxAge);
-        const double sideAge = std::clamp(now - sideAt_, 0.0, kMaxAge);
-        const double sideAhead = static_cast<double>(SideFill()) +
-                                 speex_resampler_get_input_latency(resampler_) + sideAge * rate_;
-        const double mainAhead = static_cast<double>(MainFill()) + mainAge * rate_;
-        error = (sideAhead - mainAhead) / rate_;
+    if (sideIn_.Known() && mainIn_.Known()) {
+        // When the frame each stream is at was made: its place in the
+        // stream (what the resampler holds counted as not yet read) on the
+        // stream's clock. The side's is too early when it holds too much.
+        const double mainRead = static_cast<double>(mainIn_.Frames() - MainFill());
+        const double sideRead = static_cast<double>(sideIn_.Frames()) -
+                                static_cast<double>(SideFill()) -
+                                speex_resampler_get_input_latency(resampler_);
+        const double error = (mainIn_.Lateness() + mainRead / rate_) -
+                             (sideIn_.Lateness() + sideRead / rate_);
         if (synced_) {
             SteerRatio(error, dt);
             if (std::fabs(error) > kResyncRaw || std::fabs(offset_) > kResyncSmoothed) {

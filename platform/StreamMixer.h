@@ -5,6 +5,12 @@
 // FIFO is ahead of or behind the first's, through a smoothed PI loop, so
 // the ratio moves slowly enough never to be heard.
 //
+// Where a stream is comes from when its data arrives. A sound server hands
+// data over in blocks, often late and unevenly (a pipe's writer, an output
+// that renders 100 ms at a time): each stream's lateness, arrival time
+// less its frames at the nominal rate, is taken at its least over the last
+// half second, which is the clock without the delivery's jitter.
+//
 // The input is held back by a short delay so that the other stream's data
 // for the same moment has arrived when the two are summed, even when either
 // comes in bursts of a quarter second (a loaded machine, a sound server
@@ -19,6 +25,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <vector>
 
 struct SpeexResamplerState_;
@@ -59,6 +67,22 @@ class StreamMixer {
     std::size_t Capacity() const { return capacity_; }
 
   private:
+    // One stream's arrivals: its frames so far and the least lateness of
+    // the recent ones (a monotonic window).
+    class Arrivals {
+      public:
+        void Note(std::size_t frames, double now, unsigned rate);
+        void Reset();
+        bool Known() const { return !window_.empty(); }
+        double Lateness() const { return window_.front().second; }
+        std::uint64_t Frames() const { return frames_; }
+
+      private:
+        std::uint64_t frames_ = 0;
+        double last_ = -1;
+        std::deque<std::pair<double, double>> window_; // (arrival, lateness)
+    };
+
     void Compact(std::vector<std::int16_t>& buf, std::size_t& r, std::size_t& w);
     void Resync(double error);
     void SteerRatio(double error, double dt);
@@ -70,7 +94,7 @@ class StreamMixer {
     std::vector<std::int16_t> side_;
     std::vector<std::int16_t> sideOut_;
     std::size_t mr_ = 0, mw_ = 0, sr_ = 0, sw_ = 0; // read and write frame positions
-    double mainAt_ = -1, sideAt_ = -1;              // when each last arrived
+    Arrivals mainIn_, sideIn_;
     double lastMix_ = -1;
 
     SpeexResamplerState_* resampler_ = nullptr;

@@ -601,10 +601,10 @@ void CollectDefaultSource(pa_context* /*c*/, const pa_server_info* info, void* u
 DeviceInfo WithDesktop(const DeviceInfo& input) {
     DeviceInfo d;
     d.name = input.name + kDesktopSuffix;
-    std::string text = kWithDesktopAudio;
-    const size_t at = text.find("%s");
-    text.replace(at, 2, input.description);
-    d.description = std::move(text);
+    // TRANSLATORS: the device list's entry that records an input together
+    // with what the desktop plays (a call's other side); %s is the input's
+    // name ("Built-in Audio Analog Stereo").
+    d.description = platform::Printf(platform::Tr("%s + desktop audio"), input.description.c_str());
     d.withDesktop = true;
     return d;
 }

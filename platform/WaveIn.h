@@ -58,10 +58,8 @@ struct DeviceInfo {
     bool withDesktop = false;
 };
 
-// The entry that records an input together with the desktop's sound: its
-// name (one whole sentence pattern, %s the input's description) and the
-// suffix of its source name.
-constexpr const char* kWithDesktopAudio = "%s + desktop audio";
+// The suffix of the source name of the entry that records an input
+// together with the desktop's sound ("%s + desktop audio" in the list).
 constexpr const char* kDesktopSuffix = "+desktop";
 
 // Enumerates the server's capture sources, monitors of outputs included,

@@ -56,7 +56,9 @@ std::string SilenceWarningText(const std::string& device) {
 }
 
 std::string NoDesktopOutputText() {
-    return _("No desktop output to record: only the microphone is recorded.").utf8_string();
+    // TRANSLATORS: during a take of a microphone with the desktop's sound,
+    // when the desktop has no output to record: the take goes on.
+    return _("Microphone only: no desktop output.").utf8_string();
 }
 
 std::string SpeakersHintText() {
@@ -180,6 +182,7 @@ void CStatusRow::RecordingStarted(const wxString& device, const wxString& file) 
     m_shownTime = TimeShown{0, 0, false, false};
     m_speakersHintDue = true;
     m_hintUntil = Clock::time_point{};
+    m_noOutputTold = false;
     ShowText(TakeText(TakeState::Recording, 0, 0), Shown::TakeTime);
     m_timer.Start(kTickMs);
 }
@@ -360,15 +363,25 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     if (shown == m_shownTime) {
         return;
     }
+    const bool outputWent = noOutput && !m_noOutputTold;
+    m_noOutputTold = noOutput;
     m_shownTime = shown;
     if (noOutput) {
-        // TRANSLATORS: the status row during a take of an input with the
-        // desktop's sound when the desktop has no output: the take's time
-        // (1:23) and its file's size (336 KB).
-        ShowText(wxString::Format(paused ? _("Paused %s, %s. No desktop output: only the microphone is recorded.")
-                                         : _("Recording %s, %s. No desktop output: only the microphone is recorded."),
-                                  wxString::FromUTF8(FormatTakeTime(seconds)),
+        const wxString format =
+            paused
+                // TRANSLATORS: the status row while a take of a microphone with
+                // the desktop's sound is paused and the desktop has no output:
+                // the take's time (1:23) and its file's size (336 KB).
+                ? _("Paused %s, %s. Microphone only: no desktop output.")
+                // TRANSLATORS: as "Paused %s, %s. Microphone only: no desktop
+                // output.", during the take. The row is narrow: what comes
+                // first should say it.
+                : _("Recording %s, %s. Microphone only: no desktop output.");
+        ShowText(wxString::Format(format, wxString::FromUTF8(FormatTakeTime(seconds)),
                                   wxString::FromUTF8(FormatTakeSize(m_fileSize))));
+        if (outputWent) {
+            AnnounceToUser(m_text, wxString::FromUTF8(NoDesktopOutputText()));
+        }
         return;
     }
     ShowText(TakeText(paused ? TakeState::Paused : TakeState::Recording, seconds, m_fileSize),

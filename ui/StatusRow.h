@@ -131,6 +131,7 @@ class CStatusRow : public wxEvtHandler {
     static constexpr int kDiskWarningSeconds = 10;
     bool m_speakersHintDue = false;    // the hint is shown once a take
     Clock::time_point m_hintUntil{};
+    bool m_noOutputTold = false; // a screen reader heard the output go
     bool m_recording = false;
     ConvertRun* m_run = nullptr; // while a conversion runs
     wxString m_textBefore;

@@ -308,8 +308,9 @@ size_of() { xwininfo -id "$1" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } EN
 
 # PCM from sox's synth at real-time pace: $1 seconds into FIFO $2, the rest
 # are synth's arguments after the length (e.g. sine 1000 vol 0.5).
-# Paced by the clock and 0.3 s ahead of it, so a clocked source (PipeWire)
-# never runs dry and records silence in the middle; returns once the FIFO
+# Paced by the clock and 0.3 s ahead of it (FEED_AHEAD blocks of 0.1 s), so
+# a clocked source (PipeWire) never runs dry and records silence in the
+# middle; PulseAudio's takes it as written, early. Returns once the FIFO
 # is empty, so what a clocked source had not yet taken is not left for the
 # next take.
 feed_synth() { # seconds fifo synth-args...
@@ -318,7 +319,7 @@ feed_synth() { # seconds fifo synth-args...
         'sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$@" 2>/dev/null | {
          start=${EPOCHREALTIME/./}; n=0
          while [ "$(dd bs=17640 count=1 iflag=fullblock 2>&1 >&3 | head -1)" != "0+0 records in" ]; do
-             n=$((n + 1)); ahead=$((start + (n - 3) * 100000 - ${EPOCHREALTIME/./}))
+             n=$((n + 1)); ahead=$((start + (n - ${FEED_AHEAD:-3}) * 100000 - ${EPOCHREALTIME/./}))
              [ $ahead -gt 0 ] && sleep "$(printf "0.%06d" $ahead)"
          done; } 3>&1
          python3 -c "import array, fcntl, termios, time

@@ -33,6 +33,9 @@ phones=$(pactl load-module module-null-sink sink_name=phones \
 start_cli --record "$HOME/call.mp3" --device "Zeta Microphone + desktop audio" --for 8s \
     >"$out" 2>"$err"
 wait_streams 2 || fail "not both streams: $(pactl list short source-outputs)"
+# PulseAudio's pipe source has no clock: the take is as long as what was
+# written, so the microphone is written barely ahead of time there.
+[ "$VESTREL_SOUND" = pulseaudio ] && export FEED_AHEAD=1
 feed_synth 10 "$VESTREL_FIFO_ZETA" sine 440 vol 0.25 & feeder=$!
 play_tone 1500 12 speakers & speakers=$!
 play_tone 2500 12 phones & headphones=$!
@@ -42,6 +45,7 @@ wait_exit || fail "the 8 s take did not end"
 [ "$rc" = 0 ] || fail "the take: status $rc, $(cat "$err")"
 kill_tree $feeder; kill_tree $speakers; kill_tree $headphones
 wait $feeder $speakers $headphones 2>/dev/null
+unset FEED_AHEAD
 d=$(duration_of "$HOME/call.mp3")
 early=$(tone_levels "$HOME/call.mp3" 2.5 1.3 440 1500 2500)
 late=$(tone_levels "$HOME/call.mp3" 6 1.5 440 2500)
@@ -63,25 +67,28 @@ sleep 1
 click "$w" 200 62 # the device list
 sleep 0.7
 keys Down Return
-wait_shown "^devices	.*\*Alpha Line In \+ desktop audio" 3 >/dev/null ||
-    fail "the list is not on Alpha with the desktop: $(grep '^devices' "$VESTREL_SHOWN_LOG" | tail -1)"
-feed_synth 12 "$VESTREL_FIFO_ALPHA" sine 440 vol 0.25 & feeder=$!
+# The call is on before Record: the output plays (an idle output is
+# suspended and gives its monitor nothing).
 play_tone 1500 12 speakers & speakers=$!
+sleep 1
 press "$w" Return
-wait_streams 2 || fail "Record did not start both streams"
+wait_streams 2 || fail "Record did not start both streams: not on Alpha with the desktop?"
+# The microphone from now on: a pipe written before Record would hand
+# PulseAudio's take a burst of what waited in it.
+feed_synth 12 "$VESTREL_FIFO_ALPHA" sine 440 vol 0.25 & feeder=$!
 sleep 3
 # Every output goes: nothing is left for the desktop's side to record.
 pactl unload-module "$phones"
 pactl unload-module module-null-sink 2>/dev/null
-wait_shown "^status	Recording 0:0[3-6], .* No desktop output to record: only the microphone is recorded\.$" 3 \
+wait_shown "^status	Recording 0:0[3-6], [0-9]+ KB\. Microphone only" 3 \
     >/dev/null || fail "the status row does not say the output went"
 sleep 2
 [ "$(source_outputs)" -ge 1 ] && kill -0 $app || fail "the take did not go on"
-screenshot "$shots/record_desktop.png"
+screenshot "$w" "$shots/record_desktop.png"
 press "$w" Return
 wait_shown "^status	Last take" 5 >/dev/null || fail "Stop did not end the take"
 kill_tree $feeder; kill_tree $speakers; wait $feeder $speakers 2>/dev/null
-grep -q "^status	Recording 0:0[4-9], .* No desktop output" "$VESTREL_SHOWN_LOG" ||
+grep -qE "^status	Recording 0:0[4-9], [0-9]+ KB\. Microphone only" "$VESTREL_SHOWN_LOG" ||
     fail "the status row did not keep saying it"
 d=$(duration_of "$HOME/MyMP3.mp3")
 early=$(tone_levels "$HOME/MyMP3.mp3" 1 1.5 440 1500)
