@@ -1,5 +1,8 @@
 // Live recordings from a test source written at real-time pace.
-//   live_recording cpu SECONDS KBPS   CPU time per second of recording
+//   live_recording cpu SECONDS KBPS [desktop]
+//                                     CPU time per second of recording; with
+//                                     "desktop", of Alpha mixed with what the
+//                                     default output plays (a tone, by pacat)
 //   live_recording stop COUNT         Stop latency, median and worst
 //   live_recording drift SECONDS      file duration against audio fed
 // Run inside tests/env/session.sh.
@@ -8,7 +11,11 @@
 #include "recorder/RecordControl.h"
 #include "tests/support/TestSupport.h"
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -31,12 +38,16 @@ double CpuSeconds() {
            static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-RecordRequest Request(const std::string& file, unsigned kbps) {
+// The server's sources in its order, then each input with the desktop.
+constexpr int kAlpha = 1;
+constexpr int kAlphaWithDesktop = 4;
+
+RecordRequest Request(const std::string& file, unsigned kbps, int device = kAlpha) {
     DrainTestSources();
     RecordRequest r;
     r.fileName = file;
     r.bitrate = kbps;
-    r.deviceId = 1; // Alpha Line In
+    r.deviceId = device;
     return r;
 }
 
@@ -49,7 +60,7 @@ bool Start(const RecordRequest& r) {
     return true;
 }
 
-int Cpu(double seconds, unsigned kbps) {
+int Cpu(double seconds, unsigned kbps, bool desktop) {
     const std::string file = TempDir() + "/cpu.mp3";
     // The writer's own share is measured alone first and taken off.
     const double w0 = CpuSeconds();
@@ -58,7 +69,26 @@ int Cpu(double seconds, unsigned kbps) {
         std::this_thread::sleep_for(std::chrono::duration<double>(std::min(seconds, 10.0)));
     }
     const double writerPerSecond = (CpuSeconds() - w0) / std::min(seconds, 10.0);
-    if (!Start(Request(file, kbps))) {
+    // The desktop's side: a tone played to the default output by another
+    // process, whose CPU is not the program's.
+    pid_t player = -1;
+    if (desktop) {
+        const std::string play = "sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth " +
+                                 std::to_string(static_cast<int>(seconds) + 5) +
+                                 " sine 1500 vol 0.25 | pacat --raw --rate 44100 --channels 2 "
+                                 "--format s16le --latency-msec=30";
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP); // its own group, ended whole
+        posix_spawnattr_setpgroup(&attr, 0);
+        const char* argv[] = {"sh", "-c", play.c_str(), nullptr};
+        if (posix_spawnp(&player, "sh", nullptr, &attr, const_cast<char**>(argv), environ) != 0) {
+            player = -1;
+        }
+        posix_spawnattr_destroy(&attr);
+        std::this_thread::sleep_for(1s); // the output plays before the take starts
+    }
+    if (!Start(Request(file, kbps, desktop ? kAlphaWithDesktop : kAlpha))) {
         return 1;
     }
     const double c0 = CpuSeconds();
@@ -70,8 +100,13 @@ int Cpu(double seconds, unsigned kbps) {
     StopRecording();
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const double cpu = CpuSeconds() - c0 - writerPerSecond * wall;
-    std::printf("live recording %.0f s at %u kbps: %.2f%% of one core (%.1f ms CPU per second)\n",
-                seconds, kbps, 100 * cpu / wall, 1000 * cpu / wall);
+    if (player > 0) {
+        kill(-player, SIGTERM);
+        waitpid(player, nullptr, 0);
+    }
+    std::printf("live recording %.0f s at %u kbps%s: %.2f%% of one core (%.1f ms CPU per second)\n",
+                seconds, kbps, desktop ? " with the desktop's sound" : "", 100 * cpu / wall,
+                1000 * cpu / wall);
     return 0;
 }
 
@@ -128,7 +163,8 @@ int main(int argc, char** argv) {
     }
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "cpu") {
-        return Cpu(argc > 2 ? std::atof(argv[2]) : 60, argc > 3 ? std::atoi(argv[3]) : 256);
+        return Cpu(argc > 2 ? std::atof(argv[2]) : 60, argc > 3 ? std::atoi(argv[3]) : 256,
+                   argc > 4 && std::strcmp(argv[4], "desktop") == 0);
     }
     if (mode == "stop") {
         return Stop(argc > 2 ? std::atoi(argv[2]) : 20);

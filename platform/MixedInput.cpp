@@ -262,17 +262,34 @@ void MixedInput::OnRead(pa_stream* s, std::size_t /*nbytes*/, void* self) {
 }
 
 void MixedInput::PushSide(const std::uint8_t* data, std::size_t nbytes) {
+    if (data != nullptr && started_) {
+        NoteInputPeak(data, nbytes); // the meter and the silence watch hear both sides
+    }
     std::lock_guard<std::mutex> lk(m_);
+    if (paused_) {
+        return;
+    }
     Append(sideStage_, sideFrames_, data, nbytes);
     sideAt_ = Now();
 }
 
-void MixedInput::PushInput(const std::uint8_t* data, std::size_t nbytes) {
-    {
-        std::lock_guard<std::mutex> lk(m_);
-        Append(mainStage_, mainFrames_, data, nbytes);
-        mainAt_ = Now();
+void MixedInput::PushInput(const std::uint8_t* data, std::size_t nbytes, bool paused) {
+    std::lock_guard<std::mutex> lk(m_);
+    if (paused != paused_) {
+        paused_ = paused;
+        if (paused) {
+            finish_ = true; // what was said before the pause, mixed now
+            finished_ = false;
+        } else {
+            restart_ = true; // both sides start again from here
+            sideFrames_ = 0;
+        }
     }
+    if (paused) {
+        return;
+    }
+    Append(mainStage_, mainFrames_, data, nbytes);
+    mainAt_ = Now();
 }
 
 void MixedInput::Wake() {
@@ -294,6 +311,7 @@ void MixedInput::MixLoop() {
         double mainAt = 0;
         double sideAt = 0;
         bool reset = false;
+        bool restart = false;
         bool finish = false;
         {
             std::unique_lock<std::mutex> lk(m_);
@@ -309,7 +327,20 @@ void MixedInput::MixLoop() {
             mainAt = mainAt_;
             sideAt = sideAt_;
             std::swap(reset, sideReset_);
+            std::swap(restart, restart_);
             finish = finish_;
+        }
+        const auto deliver = [this](std::size_t frames) {
+            if (frames > 0) {
+                sink_(reinterpret_cast<const std::uint8_t*>(out_.data()), frames * kFrameBytes);
+            }
+        };
+        if (restart) {
+            // A pause came and went before this turn: what came before it first.
+            for (std::size_t n; (n = mixer_.Flush(out_.data(), kStageFrames)) > 0;) {
+                deliver(n);
+            }
+            mixer_.Restart();
         }
         if (reset) {
             mixer_.ResetSide();
@@ -320,11 +351,6 @@ void MixedInput::MixLoop() {
         if (mainFrames > 0) {
             mixer_.PushMain(mainWork_.data(), mainFrames, mainAt);
         }
-        const auto deliver = [this](std::size_t frames) {
-            if (frames > 0) {
-                sink_(reinterpret_cast<const std::uint8_t*>(out_.data()), frames * kFrameBytes);
-            }
-        };
         deliver(mixer_.Mix(out_.data(), kStageFrames, Now()));
         if (finish) {
             for (std::size_t n; (n = mixer_.Flush(out_.data(), kStageFrames)) > 0;) {

@@ -43,7 +43,10 @@ class MixedInput {
     void CloseLocked();
 
     // The input's data, from its read callback (nullptr: a hole): copied.
-    void PushInput(const std::uint8_t* data, std::size_t nbytes);
+    // While `paused` it is dropped, with the desktop's: the mix made so far
+    // is delivered whole at once, and after the pause both sides start
+    // again aligned.
+    void PushInput(const std::uint8_t* data, std::size_t nbytes, bool paused);
     // At the end of the read callback: the mixing thread takes all it got
     // at once, so that it sees where the input is after the whole batch.
     void Wake();
@@ -81,6 +84,8 @@ class MixedInput {
     std::size_t mainFrames_ = 0, sideFrames_ = 0;
     double mainAt_ = 0, sideAt_ = 0;
     bool sideReset_ = false;
+    bool paused_ = false;
+    bool restart_ = false; // after a pause
     bool finish_ = false;
     bool finished_ = false;
     bool closing_ = false;

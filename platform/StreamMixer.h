@@ -56,6 +56,9 @@ class StreamMixer {
 
     // The other stream was replaced (another output): new clock, new start.
     void ResetSide();
+    // After a pause, the input flushed: both streams start again, on the
+    // clocks they had.
+    void Restart();
 
     // What the benchmark and the tests look at.
     double Ratio() const { return ratio_; }

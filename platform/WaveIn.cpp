@@ -388,14 +388,19 @@ class Device {
                 return;
             }
         }
-        mixed_->PushInput(data, nbytes); // the mix comes back through Deliver
+        // The meter shows both sides as they come, not the mix that is
+        // held back; and the pause applies to what is said during it.
+        if (data != nullptr) {
+            NoteInputPeak(data, nbytes);
+        }
+        mixed_->PushInput(data, nbytes, InputPaused()); // the mix comes back through Deliver
     }
 
-    // The mix, from its own thread.
+    // The mix, from its own thread: the pause was applied before mixing.
     void Deliver(const std::uint8_t* data, size_t nbytes) {
         std::lock_guard<std::mutex> lk(m_);
         if (started_) {
-            FillLocked(data, nbytes);
+            StoreLocked(data, nbytes);
         }
     }
 
@@ -406,6 +411,10 @@ class Device {
         if (InputPaused()) {
             return; // dropped: the take goes on where the pause began
         }
+        StoreLocked(data, nbytes);
+    }
+
+    void StoreLocked(const std::uint8_t* data, size_t nbytes) {
         if (spillAt_ < spill_.size()) {
             Spill(data, nbytes); // behind what waits for a buffer
             return;

@@ -3,8 +3,9 @@
 # what the default output plays into one file. From the command line: both
 # tones at the level fed, the length asked, and the default output switched
 # mid-take to another playing a third tone, which the rest of the take
-# holds. Through the window (real input under openbox): both tones, and
-# every output removed mid-take: the take goes on and the status row says so.
+# holds. Through the window (real input under openbox): both tones, a pause
+# that keeps out what was said during it, and every output removed
+# mid-take: the take goes on and the status row says so.
 set -u
 . "$(dirname "$0")/lib.sh"
 out=$VESTREL_SESSION_ROOT/out
@@ -74,28 +75,44 @@ sleep 1
 press "$w" Return
 wait_streams 2 || fail "Record did not start both streams: not on Alpha with the desktop?"
 # The microphone from now on: a pipe written before Record would hand
-# PulseAudio's take a burst of what waited in it.
-feed_synth 12 "$VESTREL_FIFO_ALPHA" sine 440 vol 0.25 & feeder=$!
-sleep 3
+# PulseAudio's take a burst of what waited in it. Paused while it says
+# something else (3000 Hz at 3-4.6 s), resumed just after: the held-back mix must keep none of it.
+[ "$VESTREL_SOUND" = pulseaudio ] && export FEED_AHEAD=1
+feed_synth 3 "$VESTREL_FIFO_ALPHA" sine 440 vol 0.25 : synth 1.6 sine 3000 vol 0.25 : \
+    synth 6 sine 440 vol 0.25 & feeder=$!
+unset FEED_AHEAD
+W=$(xwininfo -id "$w" | awk '/Width:/ { print $2 }'); H=$(xwininfo -id "$w" | awk '/Height:/ { print $2 }')
+pause() { click "$w" $(( W * 135 / 292 )) $(( H * 142 / 199 )); }
+sleep 2.5
+pause
+wait_shown "^status	Paused " 2 >/dev/null || fail "Pause did not pause"
+sleep 2.2
+pause
+wait_shown "^status	Recording " 2 >/dev/null || fail "Resume did not resume"
+sleep 0.5
 # Every output goes: nothing is left for the desktop's side to record.
 pactl unload-module "$phones"
 pactl unload-module module-null-sink 2>/dev/null
-wait_shown "^status	Recording 0:0[3-6], [0-9]+ KB\. Microphone only" 3 \
+wait_shown "^status	Recording 0:0[2-7], [0-9]+ KB\. Microphone only" 3 \
     >/dev/null || fail "the status row does not say the output went"
-sleep 2
+sleep 2.5
 [ "$(source_outputs)" -ge 1 ] && kill -0 $app || fail "the take did not go on"
 screenshot "$w" "$shots/record_desktop.png"
-press "$w" Return
+click "$w" $(( W * 88 / 292 )) $(( H * 85 / 199 )) # Stop (Enter would press Pause)
 wait_shown "^status	Last take" 5 >/dev/null || fail "Stop did not end the take"
 kill_tree $feeder; kill_tree $speakers; wait $feeder $speakers 2>/dev/null
 grep -qE "^status	Recording 0:0[4-9], [0-9]+ KB\. Microphone only" "$VESTREL_SHOWN_LOG" ||
     fail "the status row did not keep saying it"
 d=$(duration_of "$HOME/MyMP3.mp3")
-early=$(tone_levels "$HOME/MyMP3.mp3" 1 1.5 440 1500)
-late=$(tone_levels "$HOME/MyMP3.mp3" 5 1 440 1500)
-echo "window: $d s; at 1-2.5 s 440/1500 Hz at $early dBFS; after the outputs went $late dBFS"
+# PulseAudio's null output gives its monitor's first sound up to a second
+# late: the desktop's side is measured from 1 s.
+early=$(tone_levels "$HOME/MyMP3.mp3" 1 1 440 1500)
+paused=$(tone_levels "$HOME/MyMP3.mp3" 1.5 3 3000) # around the join
+late=$(tone_levels "$HOME/MyMP3.mp3" 4.2 1 440 1500)
+echo "window: $d s; at 1-2 s 440/1500 Hz at $early dBFS; 3000 Hz (paused) at 1.5-4.5 s $paused dBFS; after the outputs went $late dBFS"
 read -r mic desk <<<"$early"
 at_level "$mic" && at_level "$desk" || fail "the window's take lacks a tone: $early"
+absent "$paused" || fail "what was said during the pause is in the take: $paused dB"
 read -r mic desk <<<"$late"
 at_level "$mic" && absent "$desk" || fail "after the outputs went: $late"
 press "$w" Escape
