@@ -188,9 +188,12 @@ void MixedInput::OpenMonitor(const char* sink, const char* monitor) {
     }
     sinkName_ = sink;
     {
+        // Another output: what the last one gave is still mixed, and the
+        // new one's sound joins it where it stopped.
         std::lock_guard<std::mutex> lk(m_);
-        sideReset_ = true; // another output: another clock and another start
-        sideFrames_ = 0;
+        sideJoin_ = true;
+        joinAt_ = sideFrames_;
+        oldSideAt_ = sideAt_;
     }
     pa_stream_set_state_callback(stream_, &MixedInput::OnStreamState, this);
     pa_stream_set_read_callback(stream_, &MixedInput::OnRead, this);
@@ -310,7 +313,9 @@ void MixedInput::MixLoop() {
         std::size_t sideFrames = 0;
         double mainAt = 0;
         double sideAt = 0;
-        bool reset = false;
+        bool join = false;
+        std::size_t joinAt = 0;
+        double oldSideAt = 0;
         bool restart = false;
         bool finish = false;
         {
@@ -326,7 +331,9 @@ void MixedInput::MixLoop() {
             std::swap(sideFrames, sideFrames_);
             mainAt = mainAt_;
             sideAt = sideAt_;
-            std::swap(reset, sideReset_);
+            std::swap(join, sideJoin_);
+            joinAt = joinAt_;
+            oldSideAt = oldSideAt_;
             std::swap(restart, restart_);
             finish = finish_;
         }
@@ -342,11 +349,16 @@ void MixedInput::MixLoop() {
             }
             mixer_.Restart();
         }
-        if (reset) {
-            mixer_.ResetSide();
+        std::size_t sideFrom = 0;
+        if (join) {
+            if (joinAt > 0) {
+                mixer_.PushSide(sideWork_.data(), joinAt, oldSideAt); // the last output's end
+            }
+            mixer_.JoinSide();
+            sideFrom = joinAt;
         }
-        if (sideFrames > 0) {
-            mixer_.PushSide(sideWork_.data(), sideFrames, sideAt);
+        if (sideFrames > sideFrom) {
+            mixer_.PushSide(sideWork_.data() + sideFrom * 2, sideFrames - sideFrom, sideAt);
         }
         if (mainFrames > 0) {
             mixer_.PushMain(mainWork_.data(), mainFrames, mainAt);

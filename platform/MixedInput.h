@@ -83,7 +83,9 @@ class MixedInput {
     std::vector<std::int16_t> mainStage_, sideStage_;
     std::size_t mainFrames_ = 0, sideFrames_ = 0;
     double mainAt_ = 0, sideAt_ = 0;
-    bool sideReset_ = false;
+    bool sideJoin_ = false;    // another output's sound begins at joinAt_
+    std::size_t joinAt_ = 0;   // in the side's stage
+    double oldSideAt_ = 0;     // when the last output's last data came
     bool paused_ = false;
     bool restart_ = false; // after a pause
     bool finish_ = false;

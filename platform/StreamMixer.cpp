@@ -119,7 +119,27 @@ void StreamMixer::PushMain(const std::int16_t* pcm, std::size_t frames, double n
 }
 
 void StreamMixer::PushSide(const std::int16_t* pcm, std::size_t frames, double now) {
+    if (joining_) {
+        joining_ = false;
+        if (SideFill() > 0 && sideIn_.Known()) {
+            // The new stream starts where the last one's sound would have
+            // reached by now: the gap between them is silence.
+            const double due = (now - sideIn_.Lateness()) * rate_ -
+                               static_cast<double>(sideIn_.Frames()) - static_cast<double>(frames);
+            const auto gap = static_cast<std::size_t>(
+                std::clamp(due, 0.0, static_cast<double>(capacity_ - SideFill())));
+            AppendSide(nullptr, gap);
+            sideIn_.Add(gap);
+            sideIn_.Forget();
+        } else {
+            ResetSide(); // nothing left of the last one: aligned afresh
+        }
+    }
     sideIn_.Note(frames, now, rate_);
+    AppendSide(pcm, frames);
+}
+
+void StreamMixer::AppendSide(const std::int16_t* pcm, std::size_t frames) {
     while (frames > 0) {
         if (sw_ == capacity_) {
             Compact(side_, sr_, sw_);
@@ -140,6 +160,10 @@ void StreamMixer::PushSide(const std::int16_t* pcm, std::size_t frames, double n
         sw_ += n;
         frames -= n;
     }
+}
+
+void StreamMixer::JoinSide() {
+    joining_ = true;
 }
 
 void StreamMixer::ResetSide() {

@@ -54,7 +54,11 @@ class StreamMixer {
     // At the end of a take: the rest of the input, delay included.
     std::size_t Flush(std::int16_t* out, std::size_t maxFrames);
 
-    // The other stream was replaced (another output): new clock, new start.
+    // The other stream was replaced (another output): what it gave is
+    // still mixed; the next stream's first push continues it, after as
+    // much silence as the two were apart.
+    void JoinSide();
+    // The other stream starts anew: what it gave is dropped.
     void ResetSide();
     // After a pause, the input flushed: both streams start again, on the
     // clocks they had.
@@ -76,6 +80,10 @@ class StreamMixer {
       public:
         void Note(std::size_t frames, double now, unsigned rate);
         void Reset();
+        // Frames that came with no arrival to learn from (a gap's silence).
+        void Add(std::size_t frames) { frames_ += frames; }
+        // Another stream continues the count: its arrivals start anew.
+        void Forget() { window_.clear(); last_ = -1; }
         bool Known() const { return !window_.empty(); }
         double Lateness() const { return window_.front().second; }
         std::uint64_t Frames() const { return frames_; }
@@ -87,6 +95,7 @@ class StreamMixer {
     };
 
     void Compact(std::vector<std::int16_t>& buf, std::size_t& r, std::size_t& w);
+    void AppendSide(const std::int16_t* pcm, std::size_t frames);
     void Resync(double error);
     void SteerRatio(double error, double dt);
 
@@ -105,6 +114,7 @@ class StreamMixer {
     double integral_ = 0.0; // the loop's estimate of the drift
     double offset_ = 0.0;   // smoothed alignment error, seconds
     bool synced_ = false;
+    bool joining_ = false;
     unsigned resyncs_ = 0;
 };
 

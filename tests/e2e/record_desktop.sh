@@ -41,7 +41,9 @@ feed_synth 10 "$VESTREL_FIFO_ZETA" sine 440 vol 0.25 & feeder=$!
 play_tone 1500 12 speakers & speakers=$!
 play_tone 2500 12 phones & headphones=$!
 sleep 4
+# The call's sound goes to the headphones: the speakers fall silent.
 pactl set-default-sink phones
+kill_tree $speakers
 wait_exit || fail "the 8 s take did not end"
 [ "$rc" = 0 ] || fail "the take: status $rc, $(cat "$err")"
 kill_tree $feeder; kill_tree $speakers; kill_tree $headphones
@@ -49,14 +51,15 @@ wait $feeder $speakers $headphones 2>/dev/null
 unset FEED_AHEAD
 d=$(duration_of "$HOME/call.mp3")
 early=$(tone_levels "$HOME/call.mp3" 2.5 1.3 440 1500 2500)
-late=$(tone_levels "$HOME/call.mp3" 6 1.5 440 2500)
-echo "command line: $d s; at 2.5-3.8 s 440/1500/2500 Hz at $early dBFS; at 6-7.5 s 440/2500 Hz at $late dBFS"
+late=$(tone_levels "$HOME/call.mp3" 6 1.5 440 2500 1500)
+echo "command line: $d s; at 2.5-3.8 s 440/1500/2500 Hz at $early dBFS; at 6-7.5 s 440/2500/1500 Hz at $late dBFS"
 near "$d" 8 0.3 || fail "the 8 s take lasts $d s"
 read -r mic desk other <<<"$early"
 at_level "$mic" && at_level "$desk" || fail "the tones are not at the level fed: $early"
 absent "$other" || fail "the other output was recorded before it was the default: $other dB"
-read -r mic desk <<<"$late"
-at_level "$mic" && at_level "$desk" || fail "after the switch the new output's tone is missing: $late"
+read -r mic desk old <<<"$late"
+at_level "$mic" && at_level "$desk" && absent "$old" ||
+    fail "after the switch the new output's tone is missing or the old one's is left: $late"
 
 # The window: Alpha (the default source, first in the list) with the
 # desktop's sound, the next item; the default output back on "speakers".

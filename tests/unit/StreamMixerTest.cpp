@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 using testsupport::MixRun;
@@ -57,5 +59,60 @@ TEST(StreamMixer, WithoutDesktopTheInputPassesWhole) {
     ASSERT_EQ(all.size(), 44100u * 2);
     for (std::size_t i = 0; i < all.size(); ++i) {
         ASSERT_EQ(all[i], static_cast<std::int16_t>(i / 882 * 100 + i % 882)) << i;
+    }
+}
+
+// Headphones plugged in mid-call: the new output's sound follows the last
+// one's, the end of the last one kept and the gap between them silent, the
+// clicks on both sides still together.
+TEST(StreamMixer, AnotherOutputJoinsWhereTheLastStopped) {
+    constexpr std::size_t kBlock = 882; // 20 ms
+    const std::vector<long long> clicks{44100, 88200, 127890, 132300, 176400, 220500};
+    wavein::StreamMixer mixer(44100);
+    std::vector<std::int16_t> block(kBlock * 2), out(44100 * 2), all;
+    const auto fill = [&](long long first, int channel) {
+        std::fill(block.begin(), block.end(), 0);
+        for (const long long c : clicks) {
+            if (c >= first && c < first + static_cast<long long>(kBlock)) {
+                block[static_cast<std::size_t>(c - first) * 2 + channel] = 20000;
+            }
+        }
+    };
+    for (int b = 0; b < 300; ++b) {
+        const double now = (b + 1) * 0.02;
+        const long long first = b * static_cast<long long>(kBlock);
+        if (b == 150) { // 3 s: the output goes, another comes 0.3 s later
+            mixer.JoinSide();
+        }
+        if (b < 150 || b >= 165) {
+            fill(first, 1);
+            mixer.PushSide(block.data(), kBlock, now);
+        }
+        fill(first, 0);
+        mixer.PushMain(block.data(), kBlock, now);
+        const std::size_t n = mixer.Mix(out.data(), 44100, now);
+        all.insert(all.end(), out.begin(), out.begin() + static_cast<long>(n * 2));
+    }
+    const std::size_t n = mixer.Flush(out.data(), 44100);
+    all.insert(all.end(), out.begin(), out.begin() + static_cast<long>(n * 2));
+    ASSERT_EQ(all.size(), 300u * kBlock * 2);
+    for (const long long c : clicks) {
+        SCOPED_TRACE(c);
+        ASSERT_EQ(all[static_cast<std::size_t>(c) * 2], 20000);
+        int best = 0;
+        long long at = 0;
+        for (long long f = c - 441; f <= c + 441; ++f) {
+            const int v = std::abs(static_cast<int>(all[static_cast<std::size_t>(f) * 2 + 1]));
+            if (v > best) {
+                best = v;
+                at = f;
+            }
+        }
+        if (c == 132300) { // in the gap
+            EXPECT_LT(best, 1000);
+            continue;
+        }
+        EXPECT_GT(best, 10000);
+        EXPECT_LE(std::abs(at - c), 44); // within 1 ms
     }
 }
