@@ -212,16 +212,20 @@ void MixedInput::OpenMonitor(const char* sink, const char* monitor) {
     }
 }
 
-void MixedInput::DropStream() {
-    if (stream_ == nullptr) {
+void ReleaseStreamLocked(pa_stream*& stream) {
+    if (stream == nullptr) {
         return;
     }
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    pa_stream_set_moved_callback(stream_, nullptr, nullptr);
-    pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
-    stream_ = nullptr;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_moved_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
+void MixedInput::DropStream() {
+    ReleaseStreamLocked(stream_);
     sinkName_.clear();
 }
 

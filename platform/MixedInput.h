@@ -25,6 +25,10 @@ struct pa_sink_info;
 
 namespace wavein {
 
+// With the loop locked: no more callbacks from `stream`, disconnected and
+// released (nullptr after).
+void ReleaseStreamLocked(pa_stream*& stream);
+
 class MixedInput {
   public:
     // Gets the mixed PCM, on the mixing thread.

@@ -31,6 +31,16 @@ constexpr double kStreamGap = 1.0;
 constexpr std::uint32_t kRatioDen = 65000;
 constexpr int kQuality = 4;
 
+// `n` frames from `pcm` (then past them), or silence for a hole (nullptr).
+void CopyFrames(std::int16_t* to, const std::int16_t*& pcm, std::size_t n) {
+    if (pcm != nullptr) {
+        std::memcpy(to, pcm, n * StreamMixer::kChannels * sizeof(std::int16_t));
+        pcm += n * StreamMixer::kChannels;
+    } else {
+        std::memset(to, 0, n * StreamMixer::kChannels * sizeof(std::int16_t));
+    }
+}
+
 } // namespace
 
 std::int16_t MixSamples(int a, int b) {
@@ -106,13 +116,7 @@ void StreamMixer::PushMain(const std::int16_t* pcm, std::size_t frames, double n
             }
         }
         const std::size_t n = std::min(frames, capacity_ - mw_);
-        std::int16_t* to = main_.data() + mw_ * kChannels;
-        if (pcm != nullptr) {
-            std::memcpy(to, pcm, n * kChannels * sizeof(std::int16_t));
-            pcm += n * kChannels;
-        } else {
-            std::memset(to, 0, n * kChannels * sizeof(std::int16_t));
-        }
+        CopyFrames(main_.data() + mw_ * kChannels, pcm, n);
         mw_ += n;
         frames -= n;
     }
@@ -150,13 +154,7 @@ void StreamMixer::AppendSide(const std::int16_t* pcm, std::size_t frames) {
             }
         }
         const std::size_t n = std::min(frames, capacity_ - sw_);
-        std::int16_t* to = side_.data() + sw_ * kChannels;
-        if (pcm != nullptr) {
-            std::memcpy(to, pcm, n * kChannels * sizeof(std::int16_t));
-            pcm += n * kChannels;
-        } else {
-            std::memset(to, 0, n * kChannels * sizeof(std::int16_t));
-        }
+        CopyFrames(side_.data() + sw_ * kChannels, pcm, n);
         sw_ += n;
         frames -= n;
     }

@@ -315,14 +315,7 @@ class Device {
             if (mixed_) {
                 mixed_->CloseLocked();
             }
-            if (stream_ != nullptr) {
-                pa_stream_set_state_callback(stream_, nullptr, nullptr);
-                pa_stream_set_read_callback(stream_, nullptr, nullptr);
-                pa_stream_set_moved_callback(stream_, nullptr, nullptr);
-                pa_stream_disconnect(stream_);
-                pa_stream_unref(stream_);
-                stream_ = nullptr;
-            }
+            ReleaseStreamLocked(stream_);
         } else {
             conn_.onFailure = nullptr;
         }
