@@ -372,6 +372,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
     int peak = -1;
     long shownSecond = -1;
     bool hinted = false; // the speakers' hint, once
+    bool toldNoOutput = false;
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
@@ -399,6 +400,18 @@ int RecordFromCommandLine(const RecordOptions& options) {
             std::fprintf(stderr, "vestrel: %s\n",
                          DiskAlmostFullText(minutesLeft).utf8_string().c_str());
         }
+        // Said once each time the desktop's side loses its output, even
+        // with --quiet: the take is then the microphone's alone.
+        const bool noOutput = wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput;
+        if (noOutput && !toldNoOutput) {
+            if (live) {
+                std::fputs("\r\033[K", stdout);
+                std::fflush(stdout);
+                shownSecond = -1;
+            }
+            std::fprintf(stderr, "vestrel: %s\n", NoDesktopOutputText().c_str());
+        }
+        toldNoOutput = noOutput;
         peak = std::max(peak, observer.TakePeak());
         if (live && !hinted && wavein::DesktopOnSpeakers() &&
             wavein::GetDesktopAudio() == wavein::DesktopAudio::Recording) {
@@ -424,7 +437,7 @@ int RecordFromCommandLine(const RecordOptions& options) {
                 // TRANSLATORS: the recording line, then the warning that nothing is heard.
                 line = platform::Printf(platform::Tr("%s. %s"), line.c_str(),
                                         SilenceWarningText(deviceName).c_str());
-            } else if (wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput) {
+            } else if (noOutput) {
                 line = platform::Printf(platform::Tr("%s. %s"), line.c_str(),
                                         NoDesktopOutputText().c_str());
             }

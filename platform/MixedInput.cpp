@@ -273,30 +273,26 @@ void MixedInput::PushSide(const std::uint8_t* data, std::size_t nbytes) {
         NoteInputPeak(data, nbytes); // the meter and the silence watch hear both sides
     }
     std::lock_guard<std::mutex> lk(m_);
-    if (paused_) {
-        return;
-    }
     Append(sideStage_, sideFrames_, data, nbytes);
     sideAt_ = Now();
 }
 
 void MixedInput::PushInput(const std::uint8_t* data, std::size_t nbytes, bool paused) {
     std::lock_guard<std::mutex> lk(m_);
-    if (paused != paused_) {
-        paused_ = paused;
-        if (paused) {
-            finish_ = true; // what was said before the pause, mixed now
-            finished_ = false;
-        } else {
-            restart_ = true; // both sides start again from here
-            sideFrames_ = 0;
-        }
-    }
-    if (paused) {
-        return;
-    }
+    const std::size_t before = mainFrames_;
     Append(mainStage_, mainFrames_, data, nbytes);
     mainAt_ = Now();
+    // Mixed like the rest, so both sides stay aligned; the mix of these
+    // frames is left out when it comes.
+    const std::uint64_t from = mainStaged_;
+    mainStaged_ += mainFrames_ - before;
+    if (paused && mainStaged_ > from) {
+        if (!pausedStage_.empty() && pausedStage_.back().second == from) {
+            pausedStage_.back().second = mainStaged_;
+        } else {
+            pausedStage_.emplace_back(from, mainStaged_);
+        }
+    }
 }
 
 void MixedInput::Wake() {
@@ -311,6 +307,33 @@ void MixedInput::Finish() {
     cv_.wait_for(lk, std::chrono::seconds(3), [this] { return finished_ || closing_; });
 }
 
+void MixedInput::Deliver(std::size_t frames) {
+    // `frames` of the mix, made from the input's frames mixed_ on: what
+    // was mixed from paused input is dropped.
+    std::size_t at = 0;
+    while (at < frames) {
+        const std::uint64_t pos = mixed_ + at;
+        while (!paused_.empty() && paused_.front().second <= pos) {
+            paused_.pop_front();
+        }
+        std::size_t n = frames - at;
+        bool keep = true;
+        if (!paused_.empty()) {
+            if (paused_.front().first <= pos) {
+                keep = false;
+                n = std::min<std::uint64_t>(n, paused_.front().second - pos);
+            } else {
+                n = std::min<std::uint64_t>(n, paused_.front().first - pos);
+            }
+        }
+        if (keep) {
+            sink_(reinterpret_cast<const std::uint8_t*>(out_.data() + at * 2), n * kFrameBytes);
+        }
+        at += n;
+    }
+    mixed_ += frames;
+}
+
 void MixedInput::MixLoop() {
     for (;;) {
         std::size_t mainFrames = 0;
@@ -320,7 +343,6 @@ void MixedInput::MixLoop() {
         bool join = false;
         std::size_t joinAt = 0;
         double oldSideAt = 0;
-        bool restart = false;
         bool finish = false;
         {
             std::unique_lock<std::mutex> lk(m_);
@@ -338,20 +360,9 @@ void MixedInput::MixLoop() {
             std::swap(join, sideJoin_);
             joinAt = joinAt_;
             oldSideAt = oldSideAt_;
-            std::swap(restart, restart_);
+            paused_.insert(paused_.end(), pausedStage_.begin(), pausedStage_.end());
+            pausedStage_.clear();
             finish = finish_;
-        }
-        const auto deliver = [this](std::size_t frames) {
-            if (frames > 0) {
-                sink_(reinterpret_cast<const std::uint8_t*>(out_.data()), frames * kFrameBytes);
-            }
-        };
-        if (restart) {
-            // A pause came and went before this turn: what came before it first.
-            for (std::size_t n; (n = mixer_.Flush(out_.data(), kStageFrames)) > 0;) {
-                deliver(n);
-            }
-            mixer_.Restart();
         }
         std::size_t sideFrom = 0;
         if (join) {
@@ -367,10 +378,10 @@ void MixedInput::MixLoop() {
         if (mainFrames > 0) {
             mixer_.PushMain(mainWork_.data(), mainFrames, mainAt);
         }
-        deliver(mixer_.Mix(out_.data(), kStageFrames, Now()));
+        Deliver(mixer_.Mix(out_.data(), kStageFrames, Now()));
         if (finish) {
             for (std::size_t n; (n = mixer_.Flush(out_.data(), kStageFrames)) > 0;) {
-                deliver(n);
+                Deliver(n);
             }
             std::lock_guard<std::mutex> lk(m_);
             finish_ = false;

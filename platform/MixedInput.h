@@ -9,6 +9,8 @@
 #include "platform/StreamMixer.h"
 
 #include <condition_variable>
+#include <deque>
+#include <utility>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -47,9 +49,8 @@ class MixedInput {
     void CloseLocked();
 
     // The input's data, from its read callback (nullptr: a hole): copied.
-    // While `paused` it is dropped, with the desktop's: the mix made so far
-    // is delivered whole at once, and after the pause both sides start
-    // again aligned.
+    // What comes while `paused` is mixed like the rest, so the two sides
+    // stay aligned, and its mix left out of what the sink gets.
     void PushInput(const std::uint8_t* data, std::size_t nbytes, bool paused);
     // At the end of the read callback: the mixing thread takes all it got
     // at once, so that it sees where the input is after the whole batch.
@@ -90,13 +91,17 @@ class MixedInput {
     bool sideJoin_ = false;    // another output's sound begins at joinAt_
     std::size_t joinAt_ = 0;   // in the side's stage
     double oldSideAt_ = 0;     // when the last output's last data came
-    bool paused_ = false;
-    bool restart_ = false; // after a pause
+    std::uint64_t mainStaged_ = 0; // the input's frames handed over so far
+    // The input's frames (from, to) that came while paused, not yet taken.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> pausedStage_;
     bool finish_ = false;
     bool finished_ = false;
     bool closing_ = false;
 
     // The mixing thread's own.
+    void Deliver(std::size_t frames); // out_'s first `frames`, pauses left out
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> paused_;
+    std::uint64_t mixed_ = 0; // the input's frames mixed so far
     StreamMixer mixer_;
     std::vector<std::int16_t> mainWork_, sideWork_, out_;
     std::thread thread_;

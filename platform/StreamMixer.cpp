@@ -171,14 +171,6 @@ void StreamMixer::ResetSide() {
     integral_ = 0.0; // another card, another clock
 }
 
-void StreamMixer::Restart() {
-    const double drift = integral_;
-    ResetSide();
-    integral_ = drift;
-    mr_ = mw_ = 0; // flushed before
-    mainIn_.Reset();
-}
-
 void StreamMixer::Resync(double error) {
     // error > 0: the side holds too much; < 0: too little.
     const long delta = std::lround(error * rate_);

@@ -60,9 +60,6 @@ class StreamMixer {
     void JoinSide();
     // The other stream starts anew: what it gave is dropped.
     void ResetSide();
-    // After a pause, the input flushed: both streams start again, on the
-    // clocks they had.
-    void Restart();
 
     // What the benchmark and the tests look at.
     double Ratio() const { return ratio_; }
