@@ -38,14 +38,16 @@ t0=$(date +%s%N)
 load_source aard_in "Aardvark Input" "$VESTREL_SESSION_ROOT/aard.fifo" >/dev/null ||
     fail "pactl could not load a source"
 monitor=$(source_description speakers.monitor)
-wait_shown "^devices	Aardvark Input \| \*Alpha Line In \| $monitor \| Zeta Microphone\$" 2 >/dev/null ||
+mix=" \+ desktop audio" # each input is listed once more, with the desktop's sound
+wait_shown "^devices	Aardvark Input \| Aardvark Input$mix \| \*Alpha Line In \| Alpha Line In$mix \| $monitor \| Zeta Microphone \| Zeta Microphone$mix\$" 2 >/dev/null ||
     fail "the list was not refilled, on Alpha, within 2 s of the server's return: $(grep '^devices' "$VESTREL_SHOWN_LOG")"
 echo "listed $(( ($(date +%s%N) - t0) / 1000000 )) ms after the server's return"
 wait_latest status "^The sound server is back\.\$" >/dev/null || fail "the row did not say the server is back"
-# Aardvark, just above Alpha in the list's drop-down.
+# Aardvark, two above Alpha in the list's drop-down (its entry with the
+# desktop's sound between them).
 click "$w" 300 72
 sleep 0.7
-keys Up Return
+keys Up Up Return
 sleep 0.5
 press "$w" Return
 wait_streams || fail "Record into the new source did not start"
