@@ -13,6 +13,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -30,6 +34,38 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 namespace {
+
+// CPU seconds so far of each of the process's threads, by name.
+std::map<std::string, double> ThreadCpu() {
+    std::map<std::string, double> cpu;
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr) {
+        return cpu;
+    }
+    const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+    while (dirent* e = readdir(dir)) {
+        std::ifstream in(std::string("/proc/self/task/") + e->d_name + "/stat");
+        std::string line;
+        if (e->d_name[0] == '.' || !std::getline(in, line)) {
+            continue;
+        }
+        const auto open = line.find('(');
+        const auto close = line.rfind(')');
+        std::istringstream rest(line.substr(close + 2));
+        std::string field;
+        unsigned long long utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && rest >> field; ++i) {
+            if (i == 14) {
+                utime = std::stoull(field);
+            } else if (i == 15) {
+                stime = std::stoull(field);
+            }
+        }
+        cpu[line.substr(open + 1, close - open - 1)] += static_cast<double>(utime + stime) / tick;
+    }
+    closedir(dir);
+    return cpu;
+}
 
 double CpuSeconds() {
     rusage ru{};
@@ -92,14 +128,39 @@ int Cpu(double seconds, unsigned kbps, bool desktop) {
         return 1;
     }
     const double c0 = CpuSeconds();
+    const auto threads0 = ThreadCpu();
     const auto t0 = Clock::now();
     {
-        FifoWriter w(Env("VESTREL_FIFO_ALPHA"), Sine(440, 0.5, seconds), 176400);
+        // The same sound reaches the encoder either way (a call's two voices,
+        // 440 and 1500 Hz at -12 dBFS each): the encoder's work, which grows
+        // with what it is given, is not counted as the mix's.
+        std::vector<std::uint8_t> pcm = Sine(440, 0.25, seconds);
+        if (!desktop) {
+            const std::vector<std::uint8_t> other = Sine(1500, 0.25, seconds);
+            for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+                const int sum = static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8) +
+                                static_cast<std::int16_t>(other[i] | other[i + 1] << 8);
+                pcm[i] = static_cast<std::uint8_t>(sum & 0xff);
+                pcm[i + 1] = static_cast<std::uint8_t>((sum >> 8) & 0xff);
+            }
+        }
+        FifoWriter w(Env("VESTREL_FIFO_ALPHA"), pcm, 176400);
         std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     }
+    const auto threads1 = ThreadCpu(); // before Stop ends the take's threads
     StopRecording();
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     const double cpu = CpuSeconds() - c0 - writerPerSecond * wall;
+    std::string perThread;
+    for (const auto& [name, seconds] : threads1) {
+        const auto before = threads0.find(name);
+        const double used = seconds - (before != threads0.end() ? before->second : 0.0);
+        if (used > 0) {
+            char part[64];
+            std::snprintf(part, sizeof part, " %s %.1f", name.c_str(), 1000 * used / wall);
+            perThread += part;
+        }
+    }
     if (player > 0) {
         kill(-player, SIGTERM);
         waitpid(player, nullptr, 0);
@@ -107,6 +168,7 @@ int Cpu(double seconds, unsigned kbps, bool desktop) {
     std::printf("live recording %.0f s at %u kbps%s: %.2f%% of one core (%.1f ms CPU per second)\n",
                 seconds, kbps, desktop ? " with the desktop's sound" : "", 100 * cpu / wall,
                 1000 * cpu / wall);
+    std::printf("  by thread, ms CPU per second (the test writer's included):%s\n", perThread.c_str());
     return 0;
 }
 
