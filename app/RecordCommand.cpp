@@ -373,6 +373,15 @@ int RecordFromCommandLine(const RecordOptions& options) {
     long shownSecond = -1;
     bool hinted = false; // the speakers' hint, once
     bool toldNoOutput = false;
+    // A line on stderr, the live line cleared first and drawn again after.
+    const auto sayAside = [&](const std::string& text) {
+        if (live) {
+            std::fputs("\r\033[K", stdout);
+            std::fflush(stdout);
+            shownSecond = -1;
+        }
+        std::fprintf(stderr, "vestrel: %s\n", text.c_str());
+    };
     for (;;) {
         const timespec tick{0, 100 * 1000 * 1000};
         const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
@@ -392,24 +401,13 @@ int RecordFromCommandLine(const RecordOptions& options) {
         if (minutesLeft >= 0) {
             // A warning, not a fault: said even with --quiet, as a mailed
             // cron job then tells it before the disk is full.
-            if (live) {
-                std::fputs("\r\033[K", stdout);
-                std::fflush(stdout);
-                shownSecond = -1;
-            }
-            std::fprintf(stderr, "vestrel: %s\n",
-                         DiskAlmostFullText(minutesLeft).utf8_string().c_str());
+            sayAside(DiskAlmostFullText(minutesLeft).utf8_string());
         }
         // Said once each time the desktop's side loses its output, even
         // with --quiet: the take is then the microphone's alone.
         const bool noOutput = wavein::GetDesktopAudio() == wavein::DesktopAudio::NoOutput;
         if (noOutput && !toldNoOutput) {
-            if (live) {
-                std::fputs("\r\033[K", stdout);
-                std::fflush(stdout);
-                shownSecond = -1;
-            }
-            std::fprintf(stderr, "vestrel: %s\n", NoDesktopOutputText().c_str());
+            sayAside(NoDesktopOutputText());
         }
         toldNoOutput = noOutput;
         peak = std::max(peak, observer.TakePeak());

@@ -1,6 +1,7 @@
 #include "platform/MixedInput.h"
 
 #include "platform/InputLevel.h"
+#include "platform/Translate.h"
 
 #include <pthread.h>
 #include <pulse/pulseaudio.h>
@@ -67,8 +68,7 @@ MixedInput::~MixedInput() {
     SetDesktopOnSpeakers(false);
 }
 
-void MixedInput::OpenLocked(pa_threaded_mainloop* loop, pa_context* context) {
-    loop_ = loop;
+void MixedInput::OpenLocked(pa_context* context) {
     context_ = context;
     SetDesktopAudio(DesktopAudio::Recording);
     SetDesktopOnSpeakers(false);
@@ -181,7 +181,10 @@ void MixedInput::OpenMonitor(const char* sink, const char* monitor) {
     spec.format = PA_SAMPLE_S16LE;
     spec.rate = kRate;
     spec.channels = 2;
-    stream_ = pa_stream_new(context_, "Desktop audio", &spec, nullptr);
+    // TRANSLATORS: the name the desktop's sound settings show for the
+    // program's second recording stream, the one of what the desktop plays,
+    // after the program's name.
+    stream_ = pa_stream_new(context_, platform::Tr("Desktop audio"), &spec, nullptr);
     if (stream_ == nullptr) {
         SetDesktopAudio(DesktopAudio::NoOutput);
         return;

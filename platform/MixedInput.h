@@ -9,17 +9,16 @@
 #include "platform/StreamMixer.h"
 
 #include <condition_variable>
-#include <deque>
-#include <utility>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-struct pa_threaded_mainloop;
 struct pa_context;
 struct pa_stream;
 struct pa_server_info;
@@ -42,7 +41,7 @@ class MixedInput {
     MixedInput& operator=(const MixedInput&) = delete;
 
     // With the loop locked: follows the default output on this connection.
-    void OpenLocked(pa_threaded_mainloop* loop, pa_context* context);
+    void OpenLocked(pa_context* context);
     // With the loop locked: the take begins.
     void StartLocked();
     // With the loop locked: no more streams, events or callbacks.
@@ -74,7 +73,6 @@ class MixedInput {
     void MixLoop();
 
     Sink sink_;
-    pa_threaded_mainloop* loop_ = nullptr;
     pa_context* context_ = nullptr;
     // Under the loop's lock:
     pa_stream* stream_ = nullptr;

@@ -209,7 +209,7 @@ class Device {
         }
         ready_ = true;
         if (mixed_) {
-            mixed_->OpenLocked(conn_.loop(), conn_.context());
+            mixed_->OpenLocked(conn_.context());
         }
         return kOk;
     }

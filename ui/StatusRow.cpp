@@ -366,26 +366,15 @@ void CStatusRow::OnTick(wxTimerEvent&) {
     const bool outputWent = noOutput && !m_noOutputTold;
     m_noOutputTold = noOutput;
     m_shownTime = shown;
+    const TakeState state = paused ? TakeState::Paused : TakeState::Recording;
     if (noOutput) {
-        const wxString format =
-            paused
-                // TRANSLATORS: the status row while a take of a microphone with
-                // the desktop's sound is paused and the desktop has no output:
-                // the take's time (1:23) and its file's size (336 KB).
-                ? _("Paused %s, %s. Microphone only: no desktop output.")
-                // TRANSLATORS: as "Paused %s, %s. Microphone only: no desktop
-                // output.", during the take. The row is narrow: what comes
-                // first should say it.
-                : _("Recording %s, %s. Microphone only: no desktop output.");
-        ShowText(wxString::Format(format, wxString::FromUTF8(FormatTakeTime(seconds)),
-                                  wxString::FromUTF8(FormatTakeSize(m_fileSize))));
+        ShowText(TakeText(state, seconds, m_fileSize, true)); // may need two lines
         if (outputWent) {
             AnnounceToUser(m_text, wxString::FromUTF8(NoDesktopOutputText()));
         }
         return;
     }
-    ShowText(TakeText(paused ? TakeState::Paused : TakeState::Recording, seconds, m_fileSize),
-             Shown::TakeTime);
+    ShowText(TakeText(state, seconds, m_fileSize), Shown::TakeTime);
 }
 
 std::uint64_t CStatusRow::FileSize() const {
@@ -408,18 +397,33 @@ void CStatusRow::OnPause(wxCommandEvent&) {
     OnTick(tick); // the text follows at once
 }
 
-wxString CStatusRow::TakeText(TakeState state, double seconds, std::uint64_t bytes) {
+wxString CStatusRow::TakeText(TakeState state, double seconds, std::uint64_t bytes,
+                              bool micOnly) {
     const wxString time = wxString::FromUTF8(FormatTakeTime(seconds));
     const wxString size = wxString::FromUTF8(FormatTakeSize(bytes));
     switch (state) {
     case TakeState::Recording:
-        // TRANSLATORS: the status row during a take: its time (1:23) and its
-        // file's size (336 KB).
-        return wxString::Format(_("Recording %s, %s"), time, size);
+        return wxString::Format(
+            micOnly
+                // TRANSLATORS: as "Paused %s, %s. Microphone only: no desktop
+                // output.", during the take. The row is narrow: what comes
+                // first should say it.
+                ? _("Recording %s, %s. Microphone only: no desktop output.")
+                // TRANSLATORS: the status row during a take: its time (1:23) and
+                // its file's size (336 KB).
+                : _("Recording %s, %s"),
+            time, size);
     case TakeState::Paused:
-        // TRANSLATORS: the status row while a take is paused: its time (1:23)
-        // and its file's size (336 KB).
-        return wxString::Format(_("Paused %s, %s"), time, size);
+        return wxString::Format(
+            micOnly
+                // TRANSLATORS: the status row while a take of a microphone with
+                // the desktop's sound is paused and the desktop has no output:
+                // the take's time (1:23) and its file's size (336 KB).
+                ? _("Paused %s, %s. Microphone only: no desktop output.")
+                // TRANSLATORS: the status row while a take is paused: its time
+                // (1:23) and its file's size (336 KB).
+                : _("Paused %s, %s"),
+            time, size);
     case TakeState::Ended:
         // TRANSLATORS: the status row after Stop: the take's time (3:12) and
         // its file's size (1.5 MB).

@@ -88,7 +88,10 @@ class CStatusRow : public wxEvtHandler {
     // silence warning keeps its question whole.
     enum class Shown { Message, TakeTime, Converting, Silence };
     enum class TakeState { Recording, Paused, Ended };
-    static wxString TakeText(TakeState state, double seconds, std::uint64_t bytes);
+    // The take's time and size; `micOnly`: said with the desktop's side
+    // having no output.
+    static wxString TakeText(TakeState state, double seconds, std::uint64_t bytes,
+                             bool micOnly = false);
     void ShowText(const wxString& text, Shown kind = Shown::Message);
     wxString ProgressText();
     wxString FittedWarning() const;
